@@ -1,0 +1,33 @@
+# The two commands of the README: `make run` and `make test`. Both install
+# what is missing first, then build. BUILD and SANITIZE pick another build
+# folder and sanitizer set (address or thread) for CI's extra runs.
+BUILD ?= build
+SANITIZE ?=
+JOBS ?= 2
+
+.PHONY: all deps configure build run test fuzz clean
+
+all: build
+
+deps:
+	@tools/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DMERVO_SANITIZE=$(SANITIZE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@tools/run-example $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	@cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMERVO_FUZZ=ON -DMERVO_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)-fuzz -j $(JOBS)
+	@tools/run-fuzzers $(BUILD)-fuzz
+
+clean:
+	rm -rf build build-*

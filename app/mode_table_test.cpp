@@ -1,0 +1,58 @@
+#include "app/mode_table.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string chosen(const Arguments& args) {
+  const Mode* mode = chooseMode(args);
+  return mode ? mode->flag : "window";
+}
+
+TEST(ChooseMode, FirstFlagInTableOrderWins) {
+  const std::vector<std::pair<Arguments, std::string>> cases = {
+      {{}, "window"},
+      {{"--canary"}, "--canary"},
+      {{"--setup", "--canary"}, "--canary"},
+      {{"--canary", "--setup"}, "--canary"},
+      {{"--contact-face", "--contact-faces-scan"}, "--contact-faces-scan"},
+      {{"--contact-face", "--id", "--tick"}, "--tick"},
+      {{"--setup", "--calendar-dump"}, "--calendar-dump"},
+      {{"--contacts-dump", "--contact-face"}, "--contacts-dump"},
+      {{"--install-mode", "--setup"}, "--setup"},
+      {{"--canary=1"}, "window"},
+      {{"--Canary", "-canary", "canary"}, "window"},
+      {{"--install-mode", "--from", "3"}, "window"},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::string shown;
+    for (const auto& a : args) shown += "[" + a + "]";
+    EXPECT_EQ(chosen(args), expected) << shown;
+  }
+}
+
+TEST(ChooseMode, TableHoldsTheSevenModesInOrder) {
+  std::vector<std::string> flags;
+  for (const Mode& mode : modeTable()) flags.push_back(mode.flag);
+  EXPECT_EQ(flags, (std::vector<std::string>{"--canary", "--tick", "--calendar-dump",
+                                             "--contacts-dump", "--contact-faces-scan",
+                                             "--contact-face", "--setup"}));
+}
+
+TEST(CalendarWindow, DefaultsReachTenYearsBackAnd400DaysAhead) {
+  const double now = 1.8e9;
+  CalendarWindow window = calendarWindow({"--calendar-dump"}, now);
+  EXPECT_EQ(window.fromUnix, now - 315360000);
+  EXPECT_EQ(window.toUnix, now + 34560000);
+
+  window = calendarWindow({"--calendar-dump", "--to", "10", "--from"}, now);
+  EXPECT_EQ(window.fromUnix, now - 315360000);
+  EXPECT_EQ(window.toUnix, 10);
+
+  // No check that the start comes first: the store sees what was asked.
+  window = calendarWindow({"--from", "200.5", "--to", "100"}, now);
+  EXPECT_EQ(window.fromUnix, 200.5);
+  EXPECT_EQ(window.toUnix, 100);
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+// The built program, run as its callers run it.
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using test::runProgram;
+using test::ScopedTempDir;
+
+TEST(Program, FirstModeFlagDecidesWhereverItStands) {
+  ScopedTempDir home;
+  const std::string missing = home / "no-bundle";
+  // "--tick" stands as a whole argument after "--id": the tick mode runs.
+  auto run = runProgram({"--contact-face", "--id", "--tick"},
+                        {{"HOME", home.path()}, {"TOVANA_MERVO_ROOT", missing}});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "The Mervo's files are not at " + missing + ".\n");
+  EXPECT_EQ(run.out, "");
+
+  run = runProgram({"--setup", "--canary"}, {{"HOME", home.path()}});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "refused " + home.path() + "/Library/Messages/chat.db\n");
+}
+
+TEST(Program, WindowWithoutDisplaySaysSoInOneLine) {
+  ScopedTempDir home;
+  auto run = runProgram({"--canary=1", "--unknown"},
+                        {{"HOME", home.path()},
+                         {"TOVANA_MERVO_ROOT", home / "none"},
+                         {"DISPLAY", std::nullopt},
+                         {"WAYLAND_DISPLAY", std::nullopt},
+                         {"QT_QPA_PLATFORM", std::nullopt}});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  ASSERT_FALSE(run.err.empty());
+  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+}
+
+}  // namespace

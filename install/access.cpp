@@ -1,0 +1,55 @@
+#include "install/access.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "install/home_directory.h"
+
+namespace Access {
+namespace {
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+// O_NONBLOCK: a FIFO or device placed at a canary path must not hang the
+// probe, which the window runs on its UI thread every poll.
+int openAndClose(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
+}
+
+}  // namespace
+
+std::vector<std::string> canaryPaths() {
+  const std::string home = homeDirectory();
+  return {
+      home + "/Library/Messages/chat.db",
+      home + "/Library/Application Support/CallHistoryDB/CallHistory.storedata",
+      home + "/Library/Application Support/com.apple.TCC/TCC.db",
+  };
+}
+
+Result check(const OpenProbe& open) {
+  const std::vector<std::string> paths = canaryPaths();
+  std::string fallback = paths.front();
+  for (const std::string& path : paths) {
+    if (!exists(path)) continue;
+    int error = open(path);
+    if (error == 0) return {Result::Case::granted, path};
+    if (error == EPERM || error == EACCES) fallback = path;
+  }
+  return {Result::Case::refused, fallback};
+}
+
+Result check() { return check(openAndClose); }
+
+bool isGranted() { return check().isGranted(); }
+
+}  // namespace Access

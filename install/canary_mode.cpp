@@ -1,0 +1,15 @@
+#include "install/canary_mode.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "app/standard_streams.h"
+#include "install/access.h"
+
+void runCanaryMode() {
+  const Access::Result result = Access::check();
+  const char* word = result.isGranted() ? "granted " : "refused ";
+  writeMessage(STDOUT_FILENO, word + result.path + "\n");
+  std::exit(result.isGranted() ? 0 : 2);
+}

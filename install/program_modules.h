@@ -1,0 +1,19 @@
+// The program's own modules: the parts that need a heavy library (the window
+// needs Qt, the calendar store needs libical) are built as shared modules
+// beside the program's file and loaded only by the mode that uses them, so the
+// other modes start without those libraries.
+#pragma once
+
+#include <string>
+
+/// The folder that holds the running program's file, without a trailing
+/// separator; empty when it cannot be found.
+std::string programDirectory();
+
+/// The full path of the running program's file; empty when unknown.
+std::string programPath();
+
+/// Loads `moduleFile` (a file name such as "tovana-mervo-window.so") from
+/// programDirectory() and returns the address of its `symbol`, or nullptr with
+/// a one-line reason in `error`. A loaded module stays loaded for the process.
+void* loadModuleSymbol(const char* moduleFile, const char* symbol, std::string* error = nullptr);

@@ -1,0 +1,1 @@
+# Calendar side: filled in by its builder.

@@ -1,0 +1,1 @@
+# Contacts side: filled in by its builder.

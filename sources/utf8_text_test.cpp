@@ -1,0 +1,47 @@
+#include "sources/utf8_text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kFFFD = "\xEF\xBF\xBD";
+
+TEST(Utf8Text, RepairsEachIllFormedSubpartOnce) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", ""},
+      {"plain ascii text", "plain ascii text"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"a\xFF" "b", "a" + kFFFD + "b"},
+      {"\xC0\xAF", kFFFD + kFFFD},                       // overlong
+      {"\xED\xA0\x80", kFFFD + kFFFD + kFFFD},           // surrogate
+      {"\xF4\x90\x80\x80", kFFFD + kFFFD + kFFFD + kFFFD},  // above U+10FFFF
+      {"\xE2\x82" "x", kFFFD + "x"},                     // truncated in the middle
+      {"\xF0\x9F\x98", kFFFD},                           // truncated at the end
+      {"\xE9t\xE9", kFFFD + "t" + kFFFD},                // Latin-1 bytes
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const auto& [input, expected] : cases) {
+    EXPECT_EQ(toValidUtf8(input), expected) << testing::PrintToString(input);
+    EXPECT_EQ(isValidUtf8(input), input == expected) << testing::PrintToString(input);
+    EXPECT_TRUE(isValidUtf8(toValidUtf8(input)));
+  }
+}
+
+TEST(Utf8Text, FindsOnlyTailsThatMayStillComplete) {
+  const std::vector<std::pair<std::string, size_t>> cases = {
+      {"", 0},
+      {"abc", 0},
+      {"ab\xC3", 1},
+      {"\xE2\x82", 2},
+      {"x\xF0\x9F\x98", 3},
+      {"\xF0\x9F\x98\x80", 0},  // complete
+      {"a\xFF", 0},             // never valid
+      {"a\xE0\x80", 0},         // overlong start, never valid
+      {"a\xED\xA0", 0},         // surrogate start, never valid
+      {"\xC3\xA9\xC3", 1},
+  };
+  for (const auto& [input, expected] : cases)
+    EXPECT_EQ(incompleteUtf8Tail(input), expected) << testing::PrintToString(input);
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// Helpers shared by the tests: temporary folders, environment changes that
+// undo themselves, small file operations, and running the built program.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test {
+
+/// A fresh folder under $TMPDIR, removed with everything in it on destruction.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  /// path() + "/" + relative.
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+/// Sets (or, with nothing, unsets) one environment variable and restores the
+/// old value on destruction.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, std::optional<std::string> value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+/// Writes `content` to `path`, creating the folders on the way.
+void writeFile(const std::string& path, const std::string& content);
+
+/// The whole content of `path`, or nothing when it cannot be read.
+std::optional<std::string> readFile(const std::string& path);
+
+/// What one run of a program left behind.
+struct ProgramRun {
+  int status = -1;  ///< exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+/// Runs the built tovana-mervo with `args`, its environment being this
+/// process's with `env` applied (a value of nothing unsets the variable), and
+/// standard input from /dev/null.
+ProgramRun runProgram(const std::vector<std::string>& args,
+                      const std::map<std::string, std::optional<std::string>>& env = {});
+
+/// The same for any executable given by full path.
+ProgramRun runExecutable(const std::string& path, const std::vector<std::string>& args,
+                         const std::map<std::string, std::optional<std::string>>& env = {});
+
+/// The folder of this source tree, and of the shared real-world corpus.
+std::string sourceDir();
+std::string corpusDir();
+
+}  // namespace test
