@@ -25,10 +25,15 @@ inline constexpr const char* kScriptSearchPath =
     "/usr/local/bin:/opt/homebrew/bin:/usr/bin:/bin:/usr/sbin:/sbin";
 
 /// Runs `/bin/bash scriptPath arguments...` with the working directory
-/// MervoPaths::root() (resolved against the current directory), the program's
+/// MervoPaths::root() (a relative root, like a relative scriptPath, is resolved
+/// against the program's current directory before the child starts), the program's
 /// environment plus `extraEnv`, and PATH fixed. With `onOutput` the script's
 /// standard output and standard error are merged into one pipe and delivered
-/// to it; without, the child shares the program's own streams.
+/// to it; without, the child shares the program's own streams. Captured output
+/// is read until end of file, or, when a background process of the script
+/// keeps the pipe open, for one second (kOutputGracePeriod) after the script
+/// has ended; a character split between reads is completed, never dropped, and
+/// bytes that are not UTF-8 arrive as U+FFFD.
 ///
 /// Returns the script's exit status, 128 + the signal number when a signal
 /// ended it, or 127 when the shell could not be started.

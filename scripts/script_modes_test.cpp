@@ -1,0 +1,110 @@
+// The --tick and --setup modes, through the built program as callers run it.
+#include "scripts/script_modes.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "scripts/test_bundle.h"
+
+namespace {
+
+using test::runProgram;
+using test::TestBundle;
+
+const std::vector<std::vector<std::string>> kScriptModes = {
+    {"--tick"}, {"--setup"}, {"--setup", "--install-mode"}};
+
+std::string joined(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& arg : args) text += arg + " ";
+  return text;
+}
+
+TEST(ScriptModes, MissingBundleIsReportedAndNothingRuns) {
+  test::ScopedTempDir parent;
+  // Only the tick script: the bundle does not count as installed without setup.sh.
+  test::writeFile(parent / "bundle/bin/mervo-tick.sh", "echo ran; touch ran\n");
+  test::ScopedCurrentDirectory here(parent.path());
+  for (const std::string& root : {parent / "bundle", std::string("bundle"), parent / "absent"}) {
+    for (const auto& args : kScriptModes) {
+      const auto run = runProgram(args, {{"TOVANA_MERVO_ROOT", root}});
+      EXPECT_EQ(run.status, 1) << joined(args) << root;
+      EXPECT_EQ(run.err, "The Mervo's files are not at " + root + ".\n") << joined(args);
+      EXPECT_EQ(run.out, "") << joined(args);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(parent / "bundle/ran"));
+}
+
+TEST(ScriptModes, TickSharesTheProgramsStreamsAndPassesItsStatusOn) {
+  TestBundle bundle;
+  bundle.writeSetup("echo setup must not run\n");
+  bundle.writeTick("echo to out; echo to err >&2; exit 4\n");
+  const auto run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", bundle.root()}});
+  EXPECT_EQ(run.status, 4);
+  EXPECT_EQ(run.out, "to out\n");
+  EXPECT_EQ(run.err, "to err\n");
+}
+
+TEST(ScriptModes, TickWithoutItsScriptEndsWithTheShellsStatus) {
+  TestBundle bundle;
+  bundle.writeSetup("exit 0\n");
+  const auto run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", bundle.root()}});
+  EXPECT_EQ(run.status, 127);
+  EXPECT_NE(run.err.find("mervo-tick.sh"), std::string::npos) << run.err;
+}
+
+TEST(ScriptModes, SetupCopiesMergedOutputToStandardOutput) {
+  TestBundle bundle;
+  for (const auto& [script, out, status] : std::vector<std::tuple<std::string, std::string, int>>{
+           {"echo step 1; echo warning >&2; printf 'no line end'; exit 6\n",
+            "step 1\nwarning\nno line end", 6},
+           {"exit 0\n", "", 0},
+           {"echo about to die; kill -TERM $$\n", "about to die\n", 128 + SIGTERM},
+       }) {
+    bundle.writeSetup(script);
+    const auto run = runProgram({"--setup"}, {{"TOVANA_MERVO_ROOT", bundle.root()}});
+    EXPECT_EQ(run.status, status) << script;
+    EXPECT_EQ(run.out, out) << script;
+    EXPECT_EQ(run.err, "") << script;
+  }
+}
+
+TEST(ScriptModes, InstallModeIsForcedOnlyWithItsFlag) {
+  TestBundle bundle;
+  bundle.writeSetup("echo \"${TOVANA_INSTALL_MODE-unset}\"\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<std::string> inherited;
+    std::string seen;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--setup"}, std::nullopt, "unset"},
+           {{"--setup"}, "7", "7"},
+           {{"--setup", "--install-mode"}, std::nullopt, "1"},
+           {{"--install-mode", "--setup"}, "7", "1"},
+       }) {
+    const auto run = runProgram(
+        c.args, {{"TOVANA_MERVO_ROOT", bundle.root()}, {"TOVANA_INSTALL_MODE", c.inherited}});
+    EXPECT_EQ(run.out, c.seen + "\n") << joined(c.args) << c.inherited.value_or("(none)");
+    EXPECT_EQ(run.status, 0);
+  }
+}
+
+TEST(ScriptModes, RelativeRootRunsTheScriptTheInstallationTestFound) {
+  test::ScopedTempDir parent;
+  test::writeFile(parent / "bundle/setup.sh", "echo \"$0 in $(pwd -P)\"\n");
+  test::writeFile(parent / "bundle/bin/mervo-tick.sh", "echo \"tick in $(pwd -P)\"\n");
+  test::ScopedCurrentDirectory here(parent.path());
+  const std::string inside = std::filesystem::canonical(parent / "bundle");
+  auto run = runProgram({"--setup"}, {{"TOVANA_MERVO_ROOT", "bundle"}});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, parent / "bundle/setup.sh in " + inside + "\n");
+  run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", "bundle"}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "tick in " + inside + "\n");
+}
+
+}  // namespace
