@@ -1,0 +1,36 @@
+// Feeds arbitrary bytes to the vCard reader with every part of a card asked
+// for, and decodes every inline picture, checking that all text that comes
+// out is valid UTF-8.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "sources/utf8_text.h"
+#include "sources/vcard_photo.h"
+#include "sources/vcard_reader.h"
+
+namespace {
+
+void requireValid(const std::string& text) {
+  if (!isValidUtf8(text)) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const VCardNeeds everything{.names = true, .handles = true, .photos = true};
+  readVCards(text, everything, [](VCardCard& card) {
+    requireValid(card.uid);
+    requireValid(card.fullName);
+    for (const std::string& number : card.phoneNumbers) requireValid(number);
+    for (const std::string& address : card.emailAddresses) requireValid(address);
+    for (const PhotoSource& photo : card.photos) {
+      // Local files named by the input are not the reader's concern here.
+      if (photo.kind == PhotoSource::Kind::file) continue;
+      if (photoAvailable(photo)) (void)photoBytes(photo);
+    }
+  });
+  return 0;
+}
