@@ -22,11 +22,11 @@ run: build
 	@tools/run-example $(BUILD)
 
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cd $(BUILD) && ctest --output-on-failure --timeout 300 -j $(JOBS)
 
 fuzz: deps
 	@cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMERVO_FUZZ=ON -DMERVO_TESTS=OFF >/dev/null
-	@cmake --build $(BUILD)-fuzz -j $(JOBS)
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_vcard_reader fuzz_ical_reader
 	@tools/run-fuzzers $(BUILD)-fuzz
 
 clean:

@@ -11,7 +11,7 @@
 struct Mode {
   const char* flag;
   const char* description;
-  [[noreturn]] void (*run)(const Arguments& args);
+  void (*run)(const Arguments& args);
 };
 
 /// Every command-line mode, in the order their flags are tested.

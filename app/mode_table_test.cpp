@@ -31,14 +31,6 @@ TEST(ChooseMode, FirstFlagInTableOrderWins) {
   }
 }
 
-TEST(ChooseMode, TableHoldsTheSevenModesInOrder) {
-  std::vector<std::string> flags;
-  for (const Mode& mode : modeTable()) flags.push_back(mode.flag);
-  EXPECT_EQ(flags, (std::vector<std::string>{"--canary", "--tick", "--calendar-dump",
-                                             "--contacts-dump", "--contact-faces-scan",
-                                             "--contact-face", "--setup"}));
-}
-
 TEST(CalendarWindow, DefaultsReachTenYearsBackAnd400DaysAhead) {
   const double now = 1.8e9;
   CalendarWindow window = calendarWindow({"--calendar-dump"}, now);

@@ -17,10 +17,6 @@ TEST(Program, FirstModeFlagDecidesWhereverItStands) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "The Mervo's files are not at " + missing + ".\n");
   EXPECT_EQ(run.out, "");
-
-  run = runProgram({"--setup", "--canary"}, {{"HOME", home.path()}});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.out, "refused " + home.path() + "/Library/Messages/chat.db\n");
 }
 
 TEST(Program, WindowWithoutDisplaySaysSoInOneLine) {

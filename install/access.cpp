@@ -2,10 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
+#include "app/unique_fd.h"
 #include "install/home_directory.h"
 
 namespace Access {
@@ -19,10 +19,8 @@ bool exists(const std::string& path) {
 // O_NONBLOCK: a FIFO or device placed at a canary path must not hang the
 // probe, which the window runs on its UI thread every poll.
 int openAndClose(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno;
-  ::close(fd);
-  return 0;
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  return file.isOpen() ? 0 : errno;
 }
 
 }  // namespace

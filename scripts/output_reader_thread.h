@@ -7,8 +7,8 @@
 #include <optional>
 #include <thread>
 
+#include "app/unique_fd.h"
 #include "scripts/script_output.h"
-#include "scripts/unique_fd.h"
 
 /// Runs ScriptOutput::deliverUntilEndOrStop on a thread of its own.
 class OutputReaderThread {

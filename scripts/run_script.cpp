@@ -2,13 +2,13 @@
 
 #include <filesystem>
 
+#include "app/unique_fd.h"
 #include "install/mervo_paths.h"
 #include "scripts/child_process.h"
 #include "scripts/output_reader_thread.h"
 #include "scripts/run_script_with_shell.h"
 #include "scripts/script_environment.h"
 #include "scripts/script_output.h"
-#include "scripts/unique_fd.h"
 
 namespace {
 

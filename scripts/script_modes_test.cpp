@@ -48,14 +48,6 @@ TEST(ScriptModes, TickSharesTheProgramsStreamsAndPassesItsStatusOn) {
   EXPECT_EQ(run.err, "to err\n");
 }
 
-TEST(ScriptModes, TickWithoutItsScriptEndsWithTheShellsStatus) {
-  TestBundle bundle;
-  bundle.writeSetup("exit 0\n");
-  const auto run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", bundle.root()}});
-  EXPECT_EQ(run.status, 127);
-  EXPECT_NE(run.err.find("mervo-tick.sh"), std::string::npos) << run.err;
-}
-
 TEST(ScriptModes, SetupCopiesMergedOutputToStandardOutput) {
   TestBundle bundle;
   for (const auto& [script, out, status] : std::vector<std::tuple<std::string, std::string, int>>{

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/unique_fd.h"
 #include "scripts/run_script.h"
-#include "scripts/unique_fd.h"
 #include "scripts/utf8_chunk_decoder.h"
 
 /// How long the remainder is still read after the script has ended. A

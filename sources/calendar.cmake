@@ -26,7 +26,7 @@ target_link_libraries(tovana-mervo-calendar PRIVATE mervo_ical_store)
 set_target_properties(tovana-mervo-calendar PROPERTIES PREFIX "" SUFFIX ".so")
 
 if(MERVO_TESTS)
-  add_executable(calendar_dump_tests calendar_dump_text_test.cpp json_text_test.cpp)
+  add_executable(calendar_dump_tests calendar_dump_text_test.cpp)
   target_link_libraries(calendar_dump_tests PRIVATE mervo_test_support GTest::gtest_main)
   gtest_discover_tests(calendar_dump_tests DISCOVERY_MODE PRE_TEST)
 

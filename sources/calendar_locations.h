@@ -1,7 +1,6 @@
-// Where the iCalendar store looks for calendars, and whether it may read
-// them. TOVANA_MERVO_CALENDARS lists files and folders separated by ":";
-// unset or empty, Evolution's calendar folder and ~/.calendars are read.
-// Stateless; safe from any thread.
+// Where the iCalendar store looks for calendars. TOVANA_MERVO_CALENDARS lists
+// files and folders separated by ":"; unset or empty, Evolution's calendar
+// folder and ~/.calendars are read. Stateless; safe from any thread.
 #pragma once
 
 #include <string>
@@ -9,10 +8,6 @@
 
 /// The calendar locations, in the order their events are delivered.
 std::vector<std::string> calendarLocations();
-
-/// False when one of `locations` exists but reading it is refused (EACCES or
-/// EPERM); true otherwise, also when none exists.
-bool calendarLocationsReadable(const std::vector<std::string>& locations);
 
 /// The calendar files of one location: the location itself when it is a
 /// file (whatever its name), else every file under it, at any depth, whose

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// The access check on these locations, locationsReadable, is the stores' shared one.
+#include "sources/store_locations.h"
+
 /// The locations to read, in order.
 std::vector<std::string> contactsLocations();
 
@@ -16,6 +19,3 @@ std::vector<std::string> contactsLocations();
 /// byte order of their paths when it is a folder, nothing when it is missing.
 /// `complete` is cleared when part of a folder could not be read.
 std::vector<std::string> vCardFilesOf(const std::string& location, bool& complete);
-
-/// False when some location exists but opening it for reading is refused.
-bool locationsReadable(const std::vector<std::string>& locations);

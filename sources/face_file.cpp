@@ -9,22 +9,21 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/unique_fd.h"
+
 namespace {
 
 /// A descriptor opened for writing, closed when the holder goes.
 class WritableFile {
  public:
   explicit WritableFile(int fd) : fd_(fd) {}
-  ~WritableFile() { closeNow(); }
-  WritableFile(const WritableFile&) = delete;
-  WritableFile& operator=(const WritableFile&) = delete;
 
-  bool isOpen() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
+  bool isOpen() const { return fd_.isOpen(); }
+  int fd() const { return fd_.get(); }
 
   bool writeAll(std::string_view bytes) {
     while (!bytes.empty()) {
-      const ssize_t written = write(fd_, bytes.data(), bytes.size());
+      const ssize_t written = write(fd_.get(), bytes.data(), bytes.size());
       if (written < 0 && errno == EINTR) continue;
       if (written <= 0) return false;
       bytes.remove_prefix(static_cast<size_t>(written));
@@ -34,19 +33,15 @@ class WritableFile {
 
   /// Makes the bytes durable and closes; false when either fails.
   bool finish() {
-    const bool synced = fsync(fd_) == 0;
-    return closeNow() && synced;
+    const bool synced = fsync(fd_.get()) == 0;
+    // Closed here rather than by the owner, whose close cannot report that
+    // the bytes never reached the disk.
+    const int fd = fd_.release();
+    return close(fd) == 0 && synced;
   }
 
  private:
-  bool closeNow() {
-    if (fd_ < 0) return true;
-    const bool closed = close(fd_) == 0;
-    fd_ = -1;
-    return closed;
-  }
-
-  int fd_;
+  UniqueFd fd_;
 };
 
 /// Where the bytes finally go: the target of a symbolic link, else `path`.

@@ -14,38 +14,22 @@
 namespace {
 
 size_t entriesIn(const std::string& folder) {
-  size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
-  return count;
+  return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
 }
 
-TEST(FaceFile, ReplacesAnExistingFileWholeKeepingItsMode) {
+TEST(FaceFile, ReplacesWholeKeepingModeAndLinksAndLeavesNoTemporary) {
   test::ScopedTempDir dir;
   test::writeFile(dir / "face.jpg", "an older and much longer picture");
   ASSERT_EQ(chmod((dir / "face.jpg").c_str(), 0640), 0);
-  ASSERT_TRUE(writeFaceFile(dir / "face.jpg", "new"));
-  EXPECT_EQ(test::readFile(dir / "face.jpg"), "new");
-  struct stat info {};
-  ASSERT_EQ(stat((dir / "face.jpg").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0640u);
-  EXPECT_EQ(entriesIn(dir.path()), 1u);
-}
-
-TEST(FaceFile, WritesThroughASymbolicLink) {
-  test::ScopedTempDir dir;
-  test::writeFile(dir / "real.jpg", "old");
-  ASSERT_EQ(symlink((dir / "real.jpg").c_str(), (dir / "link.jpg").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "face.jpg").c_str(), (dir / "link.jpg").c_str()), 0);
   ASSERT_TRUE(writeFaceFile(dir / "link.jpg", "new"));
-  EXPECT_EQ(test::readFile(dir / "real.jpg"), "new");
+  EXPECT_EQ(test::readFile(dir / "face.jpg"), "new");
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.jpg"));
-}
-
-TEST(FaceFile, FailureLeavesNothingBehind) {
-  test::ScopedTempDir dir;
+  EXPECT_EQ(std::filesystem::status(dir / "face.jpg").permissions(), std::filesystem::perms(0640));
   EXPECT_FALSE(writeFaceFile(dir / "missing/face.jpg", "x"));
-  std::filesystem::create_directory(dir / "face.jpg");  // a folder in the way
-  EXPECT_FALSE(writeFaceFile(dir / "face.jpg", "x"));
-  EXPECT_EQ(entriesIn(dir.path()), 1u);
+  std::filesystem::create_directory(dir / "folder.jpg");  // a folder in the way
+  EXPECT_FALSE(writeFaceFile(dir / "folder.jpg", "x"));
+  EXPECT_EQ(entriesIn(dir.path()), 3u);
 }
 
 TEST(FaceFile, ClosedFolderRewritesAWritableFileInPlace) {
@@ -57,8 +41,7 @@ TEST(FaceFile, ClosedFolderRewritesAWritableFileInPlace) {
   ASSERT_EQ(chmod((dir / "shut").c_str(), 0555), 0);
   EXPECT_TRUE(writeFaceFile(dir / "shut/face.jpg", "new"));
   EXPECT_EQ(test::readFile(dir / "shut/face.jpg"), "new");
-  EXPECT_FALSE(writeFaceFile(dir / "shut/locked.jpg", "new"));
-  EXPECT_FALSE(writeFaceFile(dir / "shut/other.jpg", "new"));
+  EXPECT_FALSE(writeFaceFile(dir / "shut/other.jpg", "new") || writeFaceFile(dir / "shut/locked.jpg", "new"));
   EXPECT_EQ(test::readFile(dir / "shut/locked.jpg"), "locked");
   chmod((dir / "shut").c_str(), 0755);
 }

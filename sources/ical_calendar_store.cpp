@@ -2,43 +2,28 @@
 #include "sources/ical_calendar_store.h"
 
 #include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <cerrno>
 #include <optional>
 #include <system_error>
 
+#include "app/unique_fd.h"
 #include "sources/calendar_locations.h"
 #include "sources/ical_reader.h"
+#include "sources/store_locations.h"
 
 namespace {
 
-// Closes its descriptor when it goes.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // The whole file, or nothing when it cannot be read.
+// Only regular files are read: a FIFO or a device listed as a calendar
+// must not hang the dump, so the open never blocks and anything else is
+// passed over.
 std::optional<std::string> fileBytes(const std::string& path) {
-  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  ssize_t count;
-  while ((count = read(file.get(), buffer, sizeof buffer)) > 0 || (count < 0 && errno == EINTR))
-    if (count > 0) bytes.append(buffer, static_cast<size_t>(count));
-  if (count < 0) return std::nullopt;
-  return bytes;
+  const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  struct stat info {};
+  if (!file.isOpen() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    return std::nullopt;
+  return readToEnd(file);
 }
 
 }  // namespace
@@ -53,7 +38,7 @@ ICalCalendarStore::~ICalCalendarStore() {
 void ICalCalendarStore::requestAccess(std::function<void(bool granted)> completion) {
   // The thread holds its own copies: the requester may stop waiting, and
   // nothing of the store but its join is needed afterwards.
-  auto answer = [locations = locations_, completion] { completion(calendarLocationsReadable(locations)); };
+  auto answer = [locations = locations_, completion] { completion(locationsReadable(locations)); };
   try {
     accessThreads_.emplace_back(std::move(answer));
   } catch (const std::system_error&) {

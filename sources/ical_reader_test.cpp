@@ -7,353 +7,188 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <tuple>
 
 #include "tests/test_support.h"
 
 namespace {
 
-double utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-  std::tm fields{};
-  fields.tm_year = year - 1900;
-  fields.tm_mon = month - 1;
-  fields.tm_mday = day;
-  fields.tm_hour = hour;
-  fields.tm_min = minute;
-  fields.tm_sec = second;
-  return static_cast<double>(timegm(&fields));
+using std::string_literals::operator""s;
+using Times = std::vector<std::pair<double, double>>;
+
+double utc(int year, unsigned month, unsigned day, int hour = 0, int minute = 0) {
+  std::chrono::sys_days date{std::chrono::year{year} / month / day};
+  return date.time_since_epoch().count() * 86400.0 + hour * 3600 + minute * 60;
 }
 
-// Sets TZ for the length of a test and makes the C library read it.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) : env_("TZ", zone) { tzset(); }
-  ~ScopedTimeZone() { tzset(); }
+// The same wall-clock time in the zone TZ names.
+double local(int year, int month, int day, int hour = 0) {
+  std::tm fields{};
+  std::tie(fields.tm_year, fields.tm_mon, fields.tm_mday, fields.tm_hour, fields.tm_isdst) = std::tuple(year - 1900, month - 1, day, hour, -1);
+  return static_cast<double>(std::mktime(&fields));
+}
 
- private:
-  test::ScopedEnv env_;
+// Sets TZ for one test; the C library rereads it on the way in and, once
+// the old value is back, on the way out.
+struct ScopedTimeZone {
+  explicit ScopedTimeZone(const char* zone) { env.emplace("TZ", zone); tzset(); }
+  ~ScopedTimeZone() { env.reset(); tzset(); }
+  std::optional<test::ScopedEnv> env;
 };
 
-std::string calendar(const std::string& body) {
-  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n" + body + "END:VCALENDAR\r\n";
+// `|` ends a line, to keep the literals short.
+std::string crlf(const std::string& text) {
+  std::string result;
+  for (char c : text) result += c == '|' ? "\r\n"s : std::string(1, c);
+  return result;
 }
 
-std::string event(const std::string& lines) { return "BEGIN:VEVENT\r\n" + lines + "END:VEVENT\r\n"; }
+std::string calendar(const std::string& body) { return crlf("BEGIN:VCALENDAR|VERSION:2.0|PRODID:-//t//EN|" + body + "END:VCALENDAR|"); }
+std::string event(const std::string& lines) { return "BEGIN:VEVENT|" + lines + "END:VEVENT|"; }
 
-const EventWindow kWide{utc(1900, 1, 1), utc(2100, 1, 1)};
-
-std::vector<CalendarEvent> read(const std::string& text, const EventWindow& window = kWide) {
+std::vector<CalendarEvent> read(const std::string& text, const EventWindow& window = {utc(1900, 1, 1), utc(2100, 1, 1)}) {
   std::vector<CalendarEvent> events;
   readICalendarEvents(text, window, [&](const CalendarEvent& e) { events.push_back(e); });
   return events;
 }
 
-std::vector<std::pair<double, double>> times(const std::vector<CalendarEvent>& events) {
-  std::vector<std::pair<double, double>> result;
+Times times(const std::vector<CalendarEvent>& events) {
+  Times result;
   for (const CalendarEvent& e : events) result.emplace_back(*e.startUnix, *e.endUnix);
   return result;
 }
 
-const std::string kPlusFiveThirty =
-    "BEGIN:VTIMEZONE\r\nTZID:Custom/Zone\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
-    "TZOFFSETFROM:+0530\r\nTZOFFSETTO:+0530\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
-// A calendar's own definition under a well-known name wins over the system's.
-const std::string kBerlinRedefined =
-    "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
-    "TZOFFSETFROM:+0300\r\nTZOFFSETTO:+0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
-const std::string kEmptyZone = "BEGIN:VTIMEZONE\r\nTZID:America/New_York\r\nEND:VTIMEZONE\r\n";
-
-TEST(ICalReader, ExactTimesInUtcAndNamedZones) {
-  ScopedTimeZone tz("Asia/Tokyo");
-  struct Case {
-    const char* name;
-    std::string zones;
-    std::string start;
-    double expected;
-  } cases[] = {
-      {"utc", "", "DTSTART:20240310T090000Z", utc(2024, 3, 10, 9)},
-      {"own VTIMEZONE", kPlusFiveThirty, "DTSTART;TZID=Custom/Zone:20240310T090000", utc(2024, 3, 10, 3, 30)},
-      {"own VTIMEZONE over system", kBerlinRedefined, "DTSTART;TZID=Europe/Berlin:20240310T090000", utc(2024, 3, 10, 6)},
-      {"system zone, summer", "", "DTSTART;TZID=America/New_York:20240701T090000", utc(2024, 7, 1, 13)},
-      {"system zone, winter", "", "DTSTART;TZID=America/New_York:20240115T090000", utc(2024, 1, 15, 14)},
-      {"empty VTIMEZONE ignored", kEmptyZone, "DTSTART;TZID=America/New_York:20240115T090000", utc(2024, 1, 15, 14)},
-      {"quoted", "", "DTSTART;TZID=\"Europe/Berlin\":20240115T090000", utc(2024, 1, 15, 8)},
-      {"vendor prefix", "", "DTSTART;TZID=/softwarestudio.org/Olson_20011030_5/Europe/Berlin:20240115T090000", utc(2024, 1, 15, 8)},
-      {"leading slash", "", "DTSTART;TZID=/America/New_York:20240115T090000", utc(2024, 1, 15, 14)},
-      {"windows name", "", "DTSTART;TZID=Pacific Standard Time:20240115T090000", utc(2024, 1, 15, 17)},
-      {"windows name, summer", "", "DTSTART;TZID=W. Europe Standard Time:20240701T090000", utc(2024, 7, 1, 7)},
-      {"unknown zone is local", "", "DTSTART;TZID=FOO:20240115T090000", utc(2024, 1, 15, 0)},
-      {"path outside the database is local", "", "DTSTART;TZID=../../../etc/passwd:20240115T090000", utc(2024, 1, 15, 0)},
-      {"empty zone name is local", "", "DTSTART;TZID=:20240115T090000", utc(2024, 1, 15, 0)},
+TEST(ICalReader, StartInZonesEndFromDtendOrDuration) {
+  ScopedTimeZone tz("America/Los_Angeles");
+  const double nine = utc(2024, 3, 9, 17);  // 09:00 in Los Angeles, the day before the change
+  const std::string ownZone = "BEGIN:VTIMEZONE|TZID:Custom/Zone|BEGIN:STANDARD|DTSTART:19700101T000000|"
+                              "TZOFFSETFROM:+0530|TZOFFSETTO:+0530|END:STANDARD|END:VTIMEZONE|";
+  // The zone cases have neither DTEND nor DURATION: they last no time.
+  struct Case { const char* name; std::string body; double start, end; } cases[] = {
+      {"own VTIMEZONE", ownZone + event("DTSTART;TZID=Custom/Zone:20240310T090000|"), utc(2024, 3, 10, 3, 30), utc(2024, 3, 10, 3, 30)},
+      {"empty VTIMEZONE gives the system zone, in summer",
+       "BEGIN:VTIMEZONE|TZID:America/New_York|END:VTIMEZONE|" + event("DTSTART;TZID=America/New_York:20240701T090000|"),
+       utc(2024, 7, 1, 13), utc(2024, 7, 1, 13)},
+      {"vendor prefix", event("DTSTART;TZID=/softwarestudio.org/Olson_20011030_5/Europe/Berlin:20240115T090000|"), utc(2024, 1, 15, 8), utc(2024, 1, 15, 8)},
+      {"windows name", event("DTSTART;TZID=Eastern Standard Time:20240115T090000|"), utc(2024, 1, 15, 14), utc(2024, 1, 15, 14)},
+      {"unknown zone, even a path outside the database, is local", event("DTSTART;TZID=../../../etc/passwd:20240309T090000|"), nine, nine},
+      {"duration of a day keeps the wall clock", event("DTSTART:20240309T090000|DURATION:P1D|"), nine, nine + 23 * 3600},
+      {"end before start is clamped", event("DTSTART:20240309T090000|DTEND:20240309T080000|"), nine, nine},
+      {"end in another zone", event("DTSTART:20240309T090000|DTEND;TZID=America/New_York:20240309T130000|"), nine, nine + 3600},
   };
-  for (const Case& c : cases) {
-    auto events = read(calendar(c.zones + event("UID:u\r\n" + c.start + "\r\n")));
-    ASSERT_EQ(events.size(), 1u) << c.name;
-    EXPECT_EQ(*events[0].startUnix, c.expected) << c.name;
-    EXPECT_EQ(*events[0].endUnix, c.expected) << c.name << ": no end means no length";
-  }
+  for (const Case& c : cases) EXPECT_EQ(times(read(calendar(c.body))), (Times{{c.start, c.end}})) << c.name;
 }
 
 TEST(ICalReader, FloatingAndAllDayFollowTheLocalZone) {
-  const std::string text = calendar(event("UID:floating\r\nDTSTART:20240310T090000\r\nDTEND:20240310T100000\r\n") +
-                                    event("UID:day\r\nDTSTART;VALUE=DATE:20240310\r\n") +
-                                    event("UID:days\r\nDTSTART;VALUE=DATE:20240309\r\nDTEND;VALUE=DATE:20240312\r\n") +
-                                    event("UID:dated-zone\r\nDTSTART;VALUE=DATE;TZID=Europe/Berlin:20240310\r\n"));
-  struct Case {
-    const char* zone;
-    std::vector<std::pair<double, double>> expected;
-  } cases[] = {
-      {"UTC",
-       {{utc(2024, 3, 10, 9), utc(2024, 3, 10, 10)},
-        {utc(2024, 3, 10), utc(2024, 3, 11)},
-        {utc(2024, 3, 9), utc(2024, 3, 12)},
-        {utc(2024, 3, 10), utc(2024, 3, 11)}}},
-      // Daylight-saving time starts on 10 March 2024 in Los Angeles: that day
-      // has 23 hours, and an all-day event still ends at the next midnight.
-      {"America/Los_Angeles",
-       {{utc(2024, 3, 10, 16), utc(2024, 3, 10, 17)},
-        {utc(2024, 3, 10, 8), utc(2024, 3, 11, 7)},
-        {utc(2024, 3, 9, 8), utc(2024, 3, 12, 7)},
-        {utc(2024, 3, 10, 8), utc(2024, 3, 11, 7)}}},
-  };
-  for (const Case& c : cases) {
-    ScopedTimeZone tz(c.zone);
-    EXPECT_EQ(times(read(text)), c.expected) << c.zone;
+  const std::string text = calendar(event("UID:floating|DTSTART:20240310T090000|DTEND:20240310T100000|") +
+                                    event("UID:day|DTSTART;VALUE=DATE:20240310|") +
+                                    event("UID:days|DTSTART;VALUE=DATE:20240309|DTEND;VALUE=DATE:20240312|"));
+  // Daylight-saving time starts on 10 March 2024 in Los Angeles: that day
+  // has 23 hours, and an all-day event still ends at the next midnight.
+  for (const char* zone : {"UTC", "America/Los_Angeles"}) {
+    ScopedTimeZone tz(zone);
+    EXPECT_EQ(times(read(text)), (Times{{local(2024, 3, 10, 9), local(2024, 3, 10, 10)}, {local(2024, 3, 10), local(2024, 3, 11)},
+                                        {local(2024, 3, 9), local(2024, 3, 12)}})) << zone;
   }
 }
 
-TEST(ICalReader, EndFromDtendDurationOrNothing) {
-  ScopedTimeZone tz("America/Los_Angeles");
-  const double nine = utc(2024, 3, 9, 17);  // 09:00 in Los Angeles, the day before the change
-  struct Case {
-    const char* name;
-    std::string lines;
-    double expectedEnd;
-  } cases[] = {
-      {"dtend", "DTSTART:20240309T090000\r\nDTEND:20240309T103000\r\n", nine + 5400},
-      {"duration of hours", "DTSTART:20240309T090000\r\nDURATION:PT1H30M\r\n", nine + 5400},
-      {"duration of a day keeps the wall clock", "DTSTART:20240309T090000\r\nDURATION:P1D\r\n", nine + 23 * 3600},
-      {"duration of a week and an hour", "DTSTART:20240309T090000\r\nDURATION:P1WT1H\r\n", nine + 7 * 86400 - 3600 + 3600},
-      {"dtend wins over duration", "DTSTART:20240309T090000\r\nDTEND:20240309T100000\r\nDURATION:PT5H\r\n", nine + 3600},
-      {"no end", "DTSTART:20240309T090000\r\n", nine},
-      {"negative duration", "DTSTART:20240309T090000\r\nDURATION:-PT1H\r\n", nine},
-      {"end before start", "DTSTART:20240309T090000\r\nDTEND:20240309T080000\r\n", nine},
-      {"unparsable end", "DTSTART:20240309T090000\r\nDTEND:19970701T1100000Z\r\n", nine},
-      {"end in another zone", "DTSTART:20240309T090000\r\nDTEND;TZID=America/New_York:20240309T130000\r\n", nine + 3600},
-  };
-  for (const Case& c : cases) {
-    auto events = read(calendar(event("UID:u\r\n" + c.lines)));
-    ASSERT_EQ(events.size(), 1u) << c.name;
-    EXPECT_EQ(*events[0].startUnix, nine) << c.name;
-    EXPECT_EQ(*events[0].endUnix, c.expectedEnd) << c.name;
-  }
-}
-
-TEST(ICalReader, RecurrenceWithExdateAndRdateInTimeOrder) {
-  ScopedTimeZone tz("UTC");
-  const std::string text = calendar(event(
-      "UID:weekly\r\nDTSTART;TZID=Europe/Berlin:20240104T100000\r\nDTEND;TZID=Europe/Berlin:20240104T110000\r\n"
-      "RRULE:FREQ=WEEKLY;COUNT=4\r\nEXDATE;TZID=Europe/Berlin:20240111T100000\r\n"
-      "EXDATE:20240118T090000Z\r\n"
-      "RDATE;TZID=Europe/Berlin:20240105T120000\r\n"
-      "RDATE;VALUE=PERIOD:20240120T080000Z/20240120T083000Z\r\n"
-      "RDATE:20240104T090000Z\r\n"));
-  auto events = read(text);
-  std::vector<std::pair<double, double>> expected = {
-      {utc(2024, 1, 4, 9), utc(2024, 1, 4, 10)},    // DTSTART, also listed as an RDATE: once
-      {utc(2024, 1, 5, 11), utc(2024, 1, 5, 12)},   // RDATE between rule instances
-      {utc(2024, 1, 20, 8), utc(2024, 1, 20, 8, 30)},  // RDATE period with its own end
-      {utc(2024, 1, 25, 9), utc(2024, 1, 25, 10)},
-  };
-  EXPECT_EQ(times(events), expected);
-  for (const CalendarEvent& e : events) EXPECT_EQ(e.identifier, "weekly");
-}
-
-TEST(ICalReader, RecurrenceKeepsWallClockAcrossDaylightSaving) {
-  auto events = read(calendar(event(
-      "UID:d\r\nDTSTART;TZID=Europe/Berlin:20240323T090000\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY;COUNT=2\r\n")));
-  EXPECT_EQ(times(events), (std::vector<std::pair<double, double>>{
-                               {utc(2024, 3, 23, 8), utc(2024, 3, 23, 9)},
-                               {utc(2024, 3, 30, 8), utc(2024, 3, 30, 9)}}));
-  ScopedTimeZone tz("UTC");
-  auto allDay = read(calendar(event("UID:a\r\nDTSTART;VALUE=DATE:20240101\r\nRRULE:FREQ=YEARLY\r\n"
-                               "EXDATE;VALUE=DATE:20250101\r\n")),
-                {utc(2023, 6, 1), utc(2026, 6, 1)});
-  EXPECT_EQ(times(allDay), (std::vector<std::pair<double, double>>{
-                               {utc(2024, 1, 1), utc(2024, 1, 2)}, {utc(2026, 1, 1), utc(2026, 1, 2)}}));
+TEST(ICalReader, RecurrenceWithExdateRdateAndOverrideAcrossDaylightSaving) {
+  // Berlin changes to summer time on 31 March 2024; instances keep 10:00,
+  // and exclusions and overrides given in UTC still find them.
+  auto events = read(calendar(
+      event("UID:w|DTSTART;TZID=Europe/Berlin:20240321T100000|DTEND;TZID=Europe/Berlin:20240321T110000|RRULE:FREQ=WEEKLY;COUNT=5|"
+            "EXDATE;TZID=Europe/Berlin:20240328T100000|EXDATE:20240404T080000Z|RDATE;TZID=Europe/Berlin:20240322T120000|"
+            "RDATE;VALUE=PERIOD:20240406T080000Z/20240406T083000Z|RDATE:20240321T090000Z|") +
+      event("UID:w|RECURRENCE-ID:20240418T080000Z|DTSTART:20240418T200000Z|")));
+  // The first is also an RDATE, and comes once; a PERIOD has its own end.
+  EXPECT_EQ(times(events), (Times{{utc(2024, 3, 21, 9), utc(2024, 3, 21, 10)}, {utc(2024, 3, 22, 11), utc(2024, 3, 22, 12)},
+                                  {utc(2024, 4, 6, 8), utc(2024, 4, 6, 8, 30)}, {utc(2024, 4, 11, 8), utc(2024, 4, 11, 9)},
+                                  {utc(2024, 4, 18, 20), utc(2024, 4, 18, 20)}}));
 }
 
 TEST(ICalReader, OverridesReplaceTheirInstances) {
-  ScopedTimeZone tz("UTC");
   // The override comes first in the file; it moves the second instance after
   // the third and has its own attendees; the fourth instance is cancelled.
   const std::string text = calendar(
-      event("UID:s\r\nRECURRENCE-ID:20240102T090000Z\r\nDTSTART:20240103T150000Z\r\n"
-            "DTEND:20240103T160000Z\r\nATTENDEE:mailto:moved@x.org\r\n") +
-      event("UID:other\r\nDTSTART:20240101T000000Z\r\n") +
-      event("UID:s\r\nDTSTART:20240101T090000Z\r\nDTEND:20240101T100000Z\r\nRRULE:FREQ=DAILY;COUNT=4\r\n"
-            "ATTENDEE:mailto:all@x.org\r\nSTATUS:CONFIRMED\r\n") +
-      event("UID:s\r\nRECURRENCE-ID:20240104T090000Z\r\nDTSTART:20240104T090000Z\r\n"
-            "DTEND:20240104T100000Z\r\nSTATUS:CANCELLED\r\n"));
+      event("UID:s|RECURRENCE-ID:20240102T090000Z|DTSTART:20240103T150000Z|DTEND:20240103T160000Z|ATTENDEE:mailto:moved@x.org|") +
+      event("UID:other|DTSTART:20240101T000000Z|") +
+      event("UID:s|DTSTART:20240101T090000Z|DTEND:20240101T100000Z|RRULE:FREQ=DAILY;COUNT=4|ATTENDEE:mailto:all@x.org|STATUS:CONFIRMED|") +
+      event("UID:s|RECURRENCE-ID:20240104T090000Z|DTSTART:20240104T090000Z|DTEND:20240104T100000Z|STATUS:CANCELLED|"));
   auto events = read(text);
-  ASSERT_EQ(events.size(), 5u);
-  EXPECT_EQ(events[0].identifier, "other");
-  std::vector<std::pair<double, double>> expected = {
-      {utc(2024, 1, 1, 9), utc(2024, 1, 1, 10)},
-      {utc(2024, 1, 3, 9), utc(2024, 1, 3, 10)},
-      {utc(2024, 1, 3, 15), utc(2024, 1, 3, 16)},
-      {utc(2024, 1, 4, 9), utc(2024, 1, 4, 10)},
-  };
-  EXPECT_EQ(times({events.begin() + 1, events.end()}), expected);
-  EXPECT_EQ(events[3].attendeeURLs, std::vector<std::string>{"mailto:moved@x.org"});
-  EXPECT_EQ(events[3].identifier, "s");
-  EXPECT_EQ(events[1].attendeeURLs, std::vector<std::string>{"mailto:all@x.org"});
-  EXPECT_EQ(events[1].status, 1);
-  EXPECT_EQ(events[4].status, CalendarEvent::kStatusCanceled);
+  ASSERT_EQ(times(events), (Times{{utc(2024, 1, 1), utc(2024, 1, 1)}, {utc(2024, 1, 1, 9), utc(2024, 1, 1, 10)},
+                                  {utc(2024, 1, 3, 9), utc(2024, 1, 3, 10)}, {utc(2024, 1, 3, 15), utc(2024, 1, 3, 16)},
+                                  {utc(2024, 1, 4, 9), utc(2024, 1, 4, 10)}}));
+  EXPECT_EQ((std::vector{events[1].attendeeURLs, events[3].attendeeURLs}),
+            (std::vector<std::vector<std::string>>{{"mailto:all@x.org"}, {"mailto:moved@x.org"}}));
+  EXPECT_EQ((std::pair{events[1].status, events[4].status}), (std::pair{1, CalendarEvent::kStatusCanceled}));
+  // A window takes a moved instance by where it went, not where it was.
+  EXPECT_TRUE(read(text, {utc(2024, 1, 2), utc(2024, 1, 3)}).empty());
+  EXPECT_EQ(times(read(text, {utc(2024, 1, 3, 12), utc(2024, 1, 4)})), (Times{{utc(2024, 1, 3, 15), utc(2024, 1, 3, 16)}}));
 }
 
 TEST(ICalReader, ThisAndFutureOverridesChangeTheLaterInstances) {
   const std::string text = calendar(
-      event("UID:s\r\nDTSTART:20240101T090000Z\r\nDTEND:20240101T100000Z\r\nRRULE:FREQ=DAILY;COUNT=5\r\n") +
-      event("UID:s\r\nRECURRENCE-ID;RANGE=THISANDFUTURE:20240103T090000Z\r\nDTSTART:20240103T110000Z\r\n"
-            "DTEND:20240103T113000Z\r\nATTENDEE:mailto:later@x.org\r\n"));
+      event("UID:s|DTSTART:20240101T090000Z|DTEND:20240101T100000Z|RRULE:FREQ=DAILY;COUNT=5|") +
+      event("UID:s|RECURRENCE-ID;RANGE=THISANDFUTURE:20240103T090000Z|DTSTART:20240103T110000Z|DTEND:20240103T113000Z|"
+            "ATTENDEE:mailto:later@x.org|"));
   // The window starts where only the moved instances reach.
   auto events = read(text, {utc(2024, 1, 2, 10, 30), utc(2024, 1, 5, 11)});
-  EXPECT_EQ(times(events), (std::vector<std::pair<double, double>>{
-                               {utc(2024, 1, 3, 11), utc(2024, 1, 3, 11, 30)},
-                               {utc(2024, 1, 4, 11), utc(2024, 1, 4, 11, 30)}}));
+  EXPECT_EQ(times(events), (Times{{utc(2024, 1, 3, 11), utc(2024, 1, 3, 11, 30)}, {utc(2024, 1, 4, 11), utc(2024, 1, 4, 11, 30)}}));
   for (const CalendarEvent& e : events) EXPECT_EQ(e.attendeeURLs, std::vector<std::string>{"mailto:later@x.org"});
   EXPECT_EQ(read(text).size(), 5u);
 }
 
-TEST(ICalReader, MovedOccurrencesAreJudgedByTheirMovedTimes) {
-  const std::string text = calendar(
-      event("UID:s\r\nDTSTART:20240101T090000Z\r\nDTEND:20240101T100000Z\r\nRRULE:FREQ=DAILY;COUNT=3\r\n") +
-      // Moved from inside the window to after it, and from after it into it.
-      event("UID:s\r\nRECURRENCE-ID:20240102T090000Z\r\nDTSTART:20240110T090000Z\r\nDTEND:20240110T100000Z\r\n") +
-      event("UID:s\r\nRECURRENCE-ID:20240103T090000Z\r\nDTSTART:20240101T120000Z\r\nDTEND:20240101T130000Z\r\n"));
-  auto events = read(text, {utc(2024, 1, 1), utc(2024, 1, 5)});
-  EXPECT_EQ(times(events), (std::vector<std::pair<double, double>>{
-                               {utc(2024, 1, 1, 9), utc(2024, 1, 1, 10)},
-                               {utc(2024, 1, 1, 12), utc(2024, 1, 1, 13)}}));
-}
-
-TEST(ICalReader, RecurrenceIdMatchesAcrossZonesAndDates) {
-  ScopedTimeZone tz("UTC");
-  // A RECURRENCE-ID in UTC against a zoned series, and one given as a
-  // date-time against an all-day series.
-  auto zoned = read(calendar(
-      event("UID:z\r\nDTSTART;TZID=Europe/Berlin:20240701T070000\r\nRRULE:FREQ=DAILY;COUNT=2\r\n") +
-      event("UID:z\r\nRECURRENCE-ID:20240702T050000Z\r\nDTSTART:20240702T200000Z\r\n")));
-  EXPECT_EQ(times(zoned), (std::vector<std::pair<double, double>>{
-                              {utc(2024, 7, 1, 5), utc(2024, 7, 1, 5)}, {utc(2024, 7, 2, 20), utc(2024, 7, 2, 20)}}));
-  auto dated = read(calendar(
-      event("UID:d\r\nDTSTART;VALUE=DATE:20240701\r\nRRULE:FREQ=DAILY;COUNT=2\r\n") +
-      event("UID:d\r\nRECURRENCE-ID:20240702T000000\r\nDTSTART;VALUE=DATE:20240705\r\n")));
-  EXPECT_EQ(times(dated), (std::vector<std::pair<double, double>>{
-                              {utc(2024, 7, 1), utc(2024, 7, 2)}, {utc(2024, 7, 5), utc(2024, 7, 6)}}));
-}
-
 TEST(ICalReader, WindowEdges) {
-  const std::string hour = calendar(event("UID:h\r\nDTSTART:20240101T100000Z\r\nDTEND:20240101T110000Z\r\n"));
-  const std::string instant = calendar(event("UID:i\r\nDTSTART:20240101T100000Z\r\n"));
+  const std::string hour = calendar(event("UID:h|DTSTART:20240101T100000Z|DTEND:20240101T110000Z|"));
+  const std::string instant = calendar(event("UID:i|DTSTART:20240101T100000Z|"));
   const double ten = utc(2024, 1, 1, 10), eleven = utc(2024, 1, 1, 11);
-  struct Case {
-    const char* name;
-    const std::string& text;
-    EventWindow window;
-    size_t expected;
-  } cases[] = {
-      {"window after the end", hour, {eleven, eleven + 60}, 0},
-      {"window ending at the start", hour, {ten - 60, ten}, 0},
-      {"last second overlaps", hour, {eleven - 1, eleven + 60}, 1},
-      {"first second overlaps", hour, {ten - 60, ten + 1}, 1},
-      {"window inside", hour, {ten + 1, ten + 2}, 1},
+  struct Case { const char* name; const std::string& text; EventWindow window; size_t expected; } cases[] = {
+      {"window starting at the end", hour, {eleven, eleven + 60}, 0},
       {"empty window inside", hour, {ten + 1, ten + 1}, 1},
-      {"reversed window inside", hour, {ten + 2, ten + 1}, 0},
-      {"reversed window around", hour, {eleven + 60, ten - 60}, 0},
       {"zero length at the start of the window", instant, {ten, ten + 60}, 1},
       {"zero length at the end of the window", instant, {ten - 60, ten}, 0},
-      {"zero length in an empty window", instant, {ten, ten}, 0},
-      {"fractional window edge", instant, {ten - 0.5, ten + 0.5}, 1},
       {"not a number", hour, {std::nan(""), eleven}, 0},
   };
   for (const Case& c : cases) EXPECT_EQ(read(c.text, c.window).size(), c.expected) << c.name;
 }
 
-TEST(ICalReader, EndlessRulesStopAtTheWindowEnd) {
-  struct Case {
-    const char* name;
-    std::string rule;
-    EventWindow window;
-    size_t expected;
-  } cases[] = {
-      {"daily since 1990", "DTSTART:19900101T090000Z\r\nRRULE:FREQ=DAILY\r\n", {utc(2020, 1, 1), utc(2020, 1, 11)}, 10},
-      {"every minute since 1970", "DTSTART:19700101T000000Z\r\nRRULE:FREQ=MINUTELY\r\n", {utc(2024, 5, 1), utc(2024, 5, 1, 1)}, 60},
-      {"every second since 1970", "DTSTART:19700101T000000Z\r\nRRULE:FREQ=SECONDLY\r\n", {utc(2024, 5, 1), utc(2024, 5, 1, 0, 1)}, 60},
-      {"weekly across eleven years", "DTSTART:20150105T090000Z\r\nRRULE:FREQ=WEEKLY\r\n", {utc(2015, 1, 1), utc(2026, 1, 1)}, 574},
-      {"until before the window", "DTSTART:20200101T090000Z\r\nRRULE:FREQ=DAILY;UNTIL=20200110T090000Z\r\n", {utc(2021, 1, 1), utc(2022, 1, 1)}, 0},
-  };
-  for (const Case& c : cases) {
+TEST(ICalReader, LongAndHostileRulesStopInTime) {
+  // Without a COUNT the walk starts near the window; with one it walks from
+  // the start, and billions of instances before the window are cut short.
+  for (auto [rule, expected] : {std::pair<std::string, size_t>{"FREQ=SECONDLY", 60}, {"FREQ=SECONDLY;COUNT=2000000000", 0}}) {
     auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(read(calendar(event("UID:r\r\n" + c.rule)), c.window).size(), c.expected) << c.name;
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << c.name;
+    EXPECT_EQ(read(calendar(event("UID:r|DTSTART:19700101T000000Z|RRULE:" + rule + "|")), {utc(2024, 5, 1), utc(2024, 5, 1, 0, 1)}).size(), expected) << rule;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << rule;
   }
 }
 
-TEST(ICalReader, WhatCountsAsAnEvent) {
-  ScopedTimeZone tz("UTC");
-  const std::string text =
-      calendar(event("UID:first\r\nDTSTART:20240101T000000Z\r\n") +
-               "BEGIN:VTODO\r\nUID:todo\r\nDTSTART:20240101T000000Z\r\nEND:VTODO\r\n"
-               "BEGIN:VJOURNAL\r\nUID:journal\r\nDTSTART:20240101T000000Z\r\nEND:VJOURNAL\r\n" +
-               event("UID:no-start\r\nDTEND:20240101T000000Z\r\n") +
-               event("UID:bad-start\r\nDTSTART:not-a-date\r\n") +
-               event("DTSTART:20240102T000000Z\r\n")) +
-      "\r\n" + calendar(calendar(event("UID:nested\r\nDTSTART:20240103T000000Z\r\n"))) +
-      event("UID:bare\r\nDTSTART:20240104T000000Z\r\n");
-  std::vector<std::optional<std::string>> ids;
-  for (const CalendarEvent& e : read(text)) ids.push_back(e.identifier);
-  EXPECT_EQ(ids, (std::vector<std::optional<std::string>>{"first", std::nullopt, "nested", "bare"}));
-}
-
 TEST(ICalReader, PeopleStatusAndTextsAsTheStoreHandsThemOn) {
-  const std::string text = calendar(event(
-      "UID:caf\xC3\xA9-\xFF\r\nDTSTART:20240101T000000Z\r\nSTATUS:TENTATIVE\r\n"
-      "ATTENDEE;CN=\"A, B\":mailto:A@Example.com\r\nATTENDEE:MAILTO:b\xE9@x.org\r\n"
-      "ATTENDEE;CUTYPE=RESOURCE:urn:uuid:room\r\nATTEND\r\n EE:mailto:fol\r\n ded@x.org\r\n"
-      "ORGANIZER;CN=Org:\"mailto:org@x.org\"\r\n"));
-  auto events = read(text);
+  auto events = read(calendar(event(
+      "UID:caf\xC3\xA9-\xFF|DTSTART:20240101T000000Z|STATUS:TENTATIVE|ATTENDEE;CN=\"A, B\":mailto:A@Example.com|"
+      "ATTENDEE:MAILTO:b\xE9@x.org|ATTENDEE;CUTYPE=RESOURCE:urn:uuid:room|ATTEND| EE:mailto:fol| ded@x.org|"
+      "ORGANIZER;CN=Org:\"mailto:org@x.org\"|")));
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].identifier, "caf\xC3\xA9-\xEF\xBF\xBD");
   EXPECT_EQ(events[0].status, 2);
-  EXPECT_EQ(events[0].attendeeURLs, (std::vector<std::string>{"mailto:A@Example.com", "MAILTO:b\xEF\xBF\xBD@x.org",
-                                                               "urn:uuid:room", "mailto:folded@x.org"}));
+  EXPECT_EQ(events[0].attendeeURLs,
+            (std::vector<std::string>{"mailto:A@Example.com", "MAILTO:b\xEF\xBF\xBD@x.org", "urn:uuid:room", "mailto:folded@x.org"}));
   EXPECT_EQ(events[0].organizerURL, "mailto:org@x.org");
 }
 
-TEST(ICalReader, FileEncodingsAndGarbage) {
-  const std::string plain = calendar(event("UID:enc\r\nDTSTART:20240101T000000Z\r\n"));
-  std::string utf16le = "\xFF\xFE";
+TEST(ICalReader, WhatCountsAsAnEventInAnyEncodingOrGarbage) {
+  const std::string plain = calendar(event("UID:enc|DTSTART:20240101T000000Z|"));
+  std::string utf16le = "\xFF\xFE", withNul = plain;
   for (char c : plain) utf16le += std::string{c, '\0'};
-  std::string utf16be = "\xFE\xFF";
-  for (char c : plain) utf16be += std::string{'\0', c};
-  std::string withNul = plain;
   withNul.insert(withNul.find("UID"), std::string("\0", 1));
-  struct Case {
-    const char* name;
-    std::string text;
-    size_t expected;
-  } cases[] = {
+  struct Case { const char* name; std::string text; size_t expected; } cases[] = {
       {"utf-8 byte order mark", "\xEF\xBB\xBF" + plain, 1},
       {"utf-16 little endian", utf16le, 1},
-      {"utf-16 big endian", utf16be, 1},
-      {"lf line ends", "BEGIN:VCALENDAR\nBEGIN:VEVENT\nUID:lf\nDTSTART:20240101T000000Z\nEND:VEVENT\nEND:VCALENDAR\n", 1},
       {"nul byte", withNul, 1},
-      {"empty", "", 0},
-      {"garbage", "\x01\x02\xFF\xFE\x00 BEGIN:VEVENT\r\nDTSTART;;;:\r\n", 0},
-      {"truncated", plain.substr(0, plain.find("END:VEVENT")), 0},
-      {"unbalanced", "END:VEVENT\r\nEND:VCALENDAR\r\nBEGIN:VEVENT\r\n", 0},
-      {"bad rule", calendar(event("UID:x\r\nDTSTART:20240101T000000Z\r\nRRULE:FREQ=DAILY;UNTIL=123456T123456;BYSETPOS=999999\r\n")), 1},
+      {"nested calendars and a bare event", calendar(calendar(plain)) + crlf(event("UID:bare|DTSTART:20240104T000000Z|")), 2},
+      {"todo, journal, no start, bad start", calendar("BEGIN:VTODO|DTSTART:20240101T000000Z|END:VTODO|BEGIN:VJOURNAL|DTSTART:20240101T000000Z|"
+                                                      "END:VJOURNAL|" + event("DTEND:20240101T000000Z|") + event("DTSTART:not-a-date|")), 0},
+      {"garbage", "\x01\x02\xFF\xFE\0 BEGIN:VEVENT\r\nDTSTART;;;:\r\n"s, 0},
+      {"bad rule", calendar(event("UID:x|DTSTART:20240101T000000Z|RRULE:FREQ=DAILY;UNTIL=123456T123456;BYSETPOS=999999|")), 1},
   };
   for (const Case& c : cases) EXPECT_EQ(read(c.text).size(), c.expected) << c.name;
 }

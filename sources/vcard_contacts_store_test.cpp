@@ -25,24 +25,10 @@ std::vector<Contact> walk(VCardContactsStore& store) {
   return contacts;
 }
 
-std::vector<std::string> namesOf(const std::vector<Contact>& contacts) {
-  std::vector<std::string> names;
-  for (const Contact& contact : contacts) names.push_back(contact.fullName.value_or("-"));
-  return names;
-}
-
 TEST(ContactsLocations, ListOrDefaultFolders) {
-  {
-    test::ScopedEnv list("TOVANA_MERVO_CONTACTS", "/a::/b/c.vcf:");
-    EXPECT_EQ(contactsLocations(), (std::vector<std::string>{"/a", "/b/c.vcf"}));
-  }
-  test::ScopedEnv list("TOVANA_MERVO_CONTACTS", "");
-  test::ScopedEnv home("HOME", "/home/u");
-  {
-    test::ScopedEnv data("XDG_DATA_HOME", std::nullopt);
-    EXPECT_EQ(contactsLocations(), (std::vector<std::string>{"/home/u/.local/share/contacts", "/home/u/.contacts"}));
-  }
-  test::ScopedEnv data("XDG_DATA_HOME", "/data");
+  test::ScopedEnv home("HOME", "/home/u"), data("XDG_DATA_HOME", "/data"), list("TOVANA_MERVO_CONTACTS", "/a::/b.vcf:");
+  EXPECT_EQ(contactsLocations(), (std::vector<std::string>{"/a", "/b.vcf"}));
+  test::ScopedEnv none("TOVANA_MERVO_CONTACTS", "");
   EXPECT_EQ(contactsLocations(), (std::vector<std::string>{"/data/contacts", "/home/u/.contacts"}));
 }
 
@@ -52,10 +38,11 @@ TEST(VCardContactsStore, ReadsLocationsInOrderAndFoldersByPath) {
   test::writeFile(dir / "book/A.VCF", card("A"));
   test::writeFile(dir / "book/sub/c.vcard", card("c"));
   test::writeFile(dir / "book/notes.txt", card("ignored"));
-  test::writeFile(dir / "book/bad.vcf", "BEGIN:VCARD\nFN:truncated\n");
   test::writeFile(dir / "single.list", card("single"));
   VCardContactsStore store({dir / "single.list", dir / "missing", dir / "book"});
-  EXPECT_EQ(namesOf(walk(store)), (std::vector<std::string>{"single", "A", "b1", "b2", "c"}));
+  std::vector<std::string> names;
+  for (const Contact& contact : walk(store)) names.push_back(contact.fullName.value_or("-"));
+  EXPECT_EQ(names, (std::vector<std::string>{"single", "A", "b1", "b2", "c"}));
 }
 
 TEST(VCardContactsStore, IdentifiersAreStableAndLeadToThePicture) {
@@ -64,38 +51,30 @@ TEST(VCardContactsStore, IdentifiersAreStableAndLeadToThePicture) {
   test::writeFile(dir / "book.vcf", card("uid", "UID:same\r\n" + photo) + card("derived", photo) +
                                         card("dup", "UID:same\r\n") + card("none"));
   VCardContactsStore store({dir / "book.vcf"});
-  const std::vector<Contact> first = walk(store);
-  const std::vector<Contact> second = walk(store);
+  const std::vector<Contact> first = walk(store), second = walk(store);
   ASSERT_EQ(first.size(), 4u);
   EXPECT_EQ(first[0].identifier, "same");
   EXPECT_NE(first[1].identifier, first[3].identifier);
-  for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(first[i].identifier, second[i].identifier) << i;
-  EXPECT_EQ((std::vector<bool>{first[0].imageDataAvailable, first[1].imageDataAvailable, first[2].imageDataAvailable}),
-            (std::vector<bool>{true, true, false}));
+  for (size_t i = 0; i < first.size(); ++i) {
+    EXPECT_EQ(first[i].identifier, second[i].identifier) << i;
+    EXPECT_EQ(first[i].imageDataAvailable, i < 2) << i;
+  }
   // With a duplicate identifier the first card wins.
   const auto same = store.unifiedContactPictures("same");
-  ASSERT_TRUE(same && same->imageData);
+  ASSERT_TRUE(same && same->imageData && !same->thumbnailImageData);
   EXPECT_EQ(same->imageData->substr(1, 3), "PNG");
-  EXPECT_FALSE(same->thumbnailImageData);
-  const auto derived = store.unifiedContactPictures(first[1].identifier);
-  ASSERT_TRUE(derived);
-  EXPECT_TRUE(derived->imageData);
-  const auto none = store.unifiedContactPictures(first[3].identifier);
-  ASSERT_TRUE(none);
-  EXPECT_FALSE(none->imageData);
+  EXPECT_TRUE(store.unifiedContactPictures(first[1].identifier).value().imageData);
+  EXPECT_FALSE(store.unifiedContactPictures(first[3].identifier).value().imageData);
   EXPECT_FALSE(store.unifiedContactPictures("nobody"));
 }
 
 TEST(VCardContactsStore, AnswersAccessOnAnotherThreadAndOutlivesTheStore) {
-  test::ScopedTempDir dir;
   std::promise<std::pair<bool, std::thread::id>> answer;
-  {
-    VCardContactsStore store({dir / "missing"});
-    store.requestAccess([&](bool granted) { answer.set_value({granted, std::this_thread::get_id()}); });
-  }  // the store is gone before the answer may have come
+  VCardContactsStore({"/nonexistent"}).requestAccess([&](bool granted) {
+    answer.set_value({granted, std::this_thread::get_id()});
+  });  // the store is gone before the answer may have come
   const auto [granted, thread] = answer.get_future().get();
-  EXPECT_TRUE(granted);
-  EXPECT_TRUE(thread != std::this_thread::get_id());
+  EXPECT_TRUE(granted && thread != std::this_thread::get_id());
 }
 
 TEST(VCardContactsStore, UnreadableFilesAreLeftOut) {
@@ -103,14 +82,12 @@ TEST(VCardContactsStore, UnreadableFilesAreLeftOut) {
   test::ScopedTempDir dir;
   test::writeFile(dir / "book/a.vcf", card("a"));
   test::writeFile(dir / "book/b.vcf", card("b"));
-  test::writeFile(dir / "book/c.vcf", card("c"));
-  ASSERT_EQ(chmod((dir / "book/b.vcf").c_str(), 0), 0);
+  ASSERT_EQ(chmod((dir / "book/a.vcf").c_str(), 0), 0);
   VCardContactsStore store({dir / "book"});
-  std::vector<std::string> names;
-  EXPECT_FALSE(store.enumerateContacts({.fullName = true}, [&](const Contact& c) { names.push_back(*c.fullName); }));
-  EXPECT_EQ(names, (std::vector<std::string>{"a", "c"}));
-  EXPECT_TRUE(locationsReadable({dir / "book"}));
-  EXPECT_FALSE(locationsReadable({dir / "book/b.vcf"}));
+  size_t seen = 0;
+  EXPECT_FALSE(store.enumerateContacts({}, [&](const Contact&) { ++seen; }));
+  EXPECT_EQ(seen, 1u);
+  EXPECT_FALSE(locationsReadable({dir / "book/a.vcf"}));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 #include <unordered_set>
 
+#include "app/unique_fd.h"
 #include "sources/vcard_reader.h"
 
 namespace {
@@ -48,15 +49,10 @@ class ReadableFile {
  public:
   explicit ReadableFile(const std::string& path)
       : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
-  ~ReadableFile() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ReadableFile(const ReadableFile&) = delete;
-  ReadableFile& operator=(const ReadableFile&) = delete;
 
   bool isRegular() const {
     struct stat info {};
-    return fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    return fd_.isOpen() && fstat(fd_.get(), &info) == 0 && S_ISREG(info.st_mode);
   }
 
   /// Appends up to `count` bytes to `buffer`; the number read, 0 at the end,
@@ -64,14 +60,14 @@ class ReadableFile {
   ssize_t readInto(TextBuffer& buffer, size_t count);
 
  private:
-  int fd_;
+  UniqueFd fd_;
 };
 
 ssize_t ReadableFile::readInto(TextBuffer& buffer, size_t count) {
   char* space = buffer.spaceFor(count);
   ssize_t got;
   do {
-    got = read(fd_, space, count);
+    got = read(fd_.get(), space, count);
   } while (got < 0 && errno == EINTR);
   if (got > 0) buffer.grow(static_cast<size_t>(got));
   return got;

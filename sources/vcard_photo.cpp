@@ -3,29 +3,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-
+#include "app/unique_fd.h"
 #include "sources/vcard_lines.h"
 #include "sources/vcard_values.h"
 
 namespace {
-
-/// An open descriptor, closed when the holder goes.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 int openRegularForReading(const std::string& path) {
   return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -37,18 +20,10 @@ bool isNonEmptyRegular(int fd) {
 }
 
 std::optional<std::string> readLocalFile(const std::string& path) {
-  FileDescriptor file(openRegularForReading(path));
-  if (file.get() < 0 || !isNonEmptyRegular(file.get())) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = read(file.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return std::nullopt;
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<size_t>(got));
-  }
-  if (bytes.empty()) return std::nullopt;
+  const UniqueFd file(openRegularForReading(path));
+  if (!file.isOpen() || !isNonEmptyRegular(file.get())) return std::nullopt;
+  std::optional<std::string> bytes = readToEnd(file);
+  if (!bytes || bytes->empty()) return std::nullopt;
   return bytes;
 }
 
@@ -61,8 +36,8 @@ bool photoAvailable(const PhotoSource& photo) {
     case PhotoSource::Kind::inlineText:
       return photo.payload.find_first_not_of(" \t\r\n") != std::string_view::npos;
     case PhotoSource::Kind::file: {
-      FileDescriptor file(openRegularForReading(photo.path));
-      return file.get() >= 0 && isNonEmptyRegular(file.get());
+      const UniqueFd file(openRegularForReading(photo.path));
+      return file.isOpen() && isNonEmptyRegular(file.get());
     }
   }
   return false;

@@ -5,7 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <optional>
 #include <type_traits>
 #include <variant>
 
@@ -125,11 +124,13 @@ void MervoWindowController::endProgram() { system_.endProgram(); }
 
 void MervoWindowController::applyPendingChanges() {
   if (!window_) return;
-  std::optional<QString> output;
+  QString output;
+  bool hasOutput = false;  // an empty piece still counts: it reveals the log
   auto flushOutput = [&] {
-    if (!output) return;
-    window_->appendLog(*output);
-    output.reset();
+    if (!hasOutput) return;
+    window_->appendLog(output);
+    output.clear();
+    hasOutput = false;
   };
   for (WindowChange& change : changes_->takeBatch(kOutputBytesPerTurn)) {
     std::visit(
@@ -138,8 +139,8 @@ void MervoWindowController::applyPendingChanges() {
           if constexpr (std::is_same_v<Item, LogText>) {
             // Joined with the output just before it, so one batch is one
             // insertion and one scroll; an empty piece still reveals the log.
-            if (!output) output.emplace();
-            *output += QString::fromUtf8(item.text.data(), static_cast<qsizetype>(item.text.size()));
+            hasOutput = true;
+            output += QString::fromUtf8(item.text.data(), static_cast<qsizetype>(item.text.size()));
           } else if constexpr (std::is_same_v<Item, Screen>) {
             flushOutput();
             window_->applyScreen(item);

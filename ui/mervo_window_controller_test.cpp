@@ -7,12 +7,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QTimer>
 
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "install/access.h"
 #include "tests/test_support.h"
@@ -21,6 +19,8 @@
 #include "ui/setup_screens.h"
 #include "ui/setup_window.h"
 #include "ui/system_actions.h"
+
+Q_DECLARE_METATYPE(Screen)
 
 namespace {
 
@@ -32,22 +32,20 @@ class FakeSystem final : public SystemActions {
   void endProgram() override { ++endings; }
 
   QList<QUrl> openedUrls;
-  int reveals = 0;
-  int accessRequests = 0;
-  int endings = 0;
+  int reveals = 0, accessRequests = 0, endings = 0;
 };
 
 /// A temporary home with a capture bundle root inside it, set as HOME and
 /// TOVANA_MERVO_ROOT for as long as it lives.
 class TestHome {
  public:
-  TestHome() : home_("HOME", dir_.path()), root_("TOVANA_MERVO_ROOT", dir_ / "bundle") {}
+  TestHome() : home_("HOME", dir_.path()), root_("TOVANA_MERVO_ROOT", path("bundle")) {}
 
-  std::string path(const std::string& relative) const { return dir_ / relative; }
-  std::string root() const { return dir_ / "bundle"; }
-  void writeSetupScript(const std::string& body) const { test::writeFile(root() + "/setup.sh", body); }
-  void grantAccess() const { test::writeFile(dir_ / "Library/Messages/chat.db", ""); }
-  void touch(const std::string& relative) const { test::writeFile(path(relative), ""); }
+  std::string path(const std::string& file) const { return dir_ / file; }
+  void write(const std::string& file, const std::string& text = "") const {
+    test::writeFile(path(file), text);
+  }
+  void grantAccess() const { write("Library/Messages/chat.db"); }
 
  private:
   test::ScopedTempDir dir_;
@@ -55,35 +53,9 @@ class TestHome {
   test::ScopedEnv root_;
 };
 
-/// A setup script line that waits until the test creates $HOME/<file>, or
-/// until the temporary home is gone (a script the program has left running).
-std::string waitFor(const std::string& file) {
-  return "while [ ! -e \"$HOME/" + file + "\" ] && [ -d \"$HOME\" ]; do sleep 0.02; done\n";
-}
-
-QStringList headlines(const QSignalSpy& spy) {
-  QStringList list;
-  for (const QList<QVariant>& call : spy) list.append(call.at(0).toString());
-  return list;
-}
-
-/// Checks every view of `window` against `screen`.
-void verifyShows(SetupWindow* window, const Screen& screen) {
-  QCOMPARE(window->headline()->text(), screen.headline);
-  QCOMPARE(window->body()->text(), screen.body);
-  QCOMPARE(window->primaryButton()->isVisible(), screen.button.has_value());
-  QCOMPARE(window->primaryButton()->text(), screen.button.value_or(QString()));
-  QCOMPARE(window->secondaryButton()->isVisible(), screen.secondary);
-  QCOMPARE(window->spinner()->isRunning(), screen.busy);
-  QCOMPARE(window->spinner()->isVisible(), screen.busy);
-}
-
 int pollTimerCount(const MervoWindowController& controller) {
   return static_cast<int>(controller.findChildren<QTimer*>(QStringLiteral("pollTimer")).size());
 }
-
-const QUrl settingsUrl(QString::fromUtf8(Access::settingsURL.data(),
-                                         static_cast<qsizetype>(Access::settingsURL.size())));
 
 }  // namespace
 
@@ -96,283 +68,122 @@ class tst_MervoWindowController : public QObject {
     QApplication::setQuitOnLastWindowClosed(false);
   }
 
-  void buildsTheFixedLayout() {
-    FakeSystem system;
-    MervoWindowController controller(system);
-    controller.build();
-    SetupWindow* window = controller.window();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    QCOMPARE(window->windowTitle(), QStringLiteral("Tovana Mervo"));
-    QCOMPARE(window->minimumSize(), QSize(580, 460));
-    QCOMPARE(window->maximumSize(), QSize(580, 460));
-    // Frames are laid out from the bottom-left; in Qt they read from the top.
-    QCOMPARE(window->headline()->geometry(), QRect(28, 32, 524, 32));
-    QCOMPARE(window->body()->geometry(), QRect(28, 68, 524, 96));
-    QCOMPARE(window->spinner()->geometry(), QRect(28, 178, 20, 20));
-    QCOMPARE(window->primaryButton()->geometry(), QRect(28, 178, 240, 32));
-    QCOMPARE(window->secondaryButton()->geometry(), QRect(276, 178, 160, 32));
-    QCOMPARE(window->logView()->geometry(), QRect(28, 222, 524, 214));
-    QCOMPARE(window->headline()->font().pixelSize(), 22);
-    QCOMPARE(window->headline()->font().weight(), QFont::DemiBold);
-    QCOMPARE(window->body()->font().pixelSize(), 13);
-    QVERIFY(window->body()->wordWrap());
-    QCOMPARE(window->logView()->font().pixelSize(), 11);
-    QVERIFY(QFontInfo(window->logView()->font()).fixedPitch());
-    QVERIFY(window->logView()->isReadOnly());
-    QVERIFY(!window->logView()->isUndoRedoEnabled());
-    // Before the first screen: an empty visible primary button, all else hidden.
-    QVERIFY(window->primaryButton()->isVisible());
-    QCOMPARE(window->primaryButton()->text(), QString());
-    QCOMPARE(window->secondaryButton()->text(), QStringLiteral("Show me the app"));
-    QVERIFY(!window->secondaryButton()->isVisible());
-    QVERIFY(!window->spinner()->isVisible());
-    QVERIFY(!window->logView()->isVisible());
-  }
-
-  void missingFilesScreenIsFinal() {
-    TestHome home;
-    FakeSystem system;
-    MervoWindowController controller(system);
-    controller.launch();
-    const Screen expected = SetupScreens::missingFiles(QString::fromStdString(home.root()));
-    QVERIFY(expected.body.contains(QString::fromStdString(home.root()) + "."));
-    QTRY_COMPARE(controller.window()->headline()->text(), expected.headline);
-    verifyShows(controller.window(), expected);
-    QVERIFY(!controller.window()->logView()->isVisible());
-    QCOMPARE(controller.pollTimer(), nullptr);
-    QCOMPARE(system.accessRequests, 0);
-    QVERIFY(!controller.setupHasStarted());
-    QTest::keyClick(controller.window(), Qt::Key_Return);
-    QCOMPARE(system.openedUrls.size(), 0);
-    QCOMPARE(system.endings, 0);
-  }
-
-  void accessScreenPollsUntilGrantedThenWorks() {
-    TestHome home;
-    home.writeSetupScript("echo started\n" + waitFor("release") + "echo done\n");
-    FakeSystem system;
-    MervoWindowController controller(system);
-    controller.launch();
-    QTRY_COMPARE(controller.window()->headline()->text(), SetupScreens::access().headline);
-    verifyShows(controller.window(), SetupScreens::access());
-    QVERIFY(!controller.window()->logView()->isVisible());
-    QCOMPARE(system.accessRequests, 1);
-    QTimer* timer = controller.pollTimer();
-    QVERIFY(timer && timer->isActive());
-    QCOMPARE(timer->interval(), 1500);
-
-    for (int press = 1; press <= 3; ++press) {
-      QTest::mouseClick(controller.window()->primaryButton(), Qt::LeftButton);
-      QCOMPARE(system.openedUrls.size(), press);
-      QCOMPARE(system.openedUrls.last(), settingsUrl);
-      QCOMPARE(controller.pollTimer(), timer);
-      QCOMPARE(pollTimerCount(controller), 1);
-    }
-    QTest::mouseClick(controller.window()->secondaryButton(), Qt::LeftButton);
-    QCOMPARE(system.reveals, 1);
-
-    home.grantAccess();
-    QTRY_COMPARE(controller.window()->headline()->text(), SetupScreens::working().headline);
-    verifyShows(controller.window(), SetupScreens::working());
-    QCOMPARE(controller.pollTimer(), nullptr);
-    QTRY_COMPARE(pollTimerCount(controller), 0);
-    QVERIFY(controller.setupHasStarted());
-    QCOMPARE(system.accessRequests, 1);
-    QTRY_COMPARE(controller.window()->logView()->toPlainText(), QStringLiteral("started\n"));
-    QVERIFY(controller.window()->logView()->isVisible());
-
-    home.touch("release");
-    QTRY_COMPARE(controller.window()->headline()->text(), SetupScreens::success().headline);
-    verifyShows(controller.window(), SetupScreens::success());
-    QCOMPARE(controller.window()->logView()->toPlainText(), QStringLiteral("started\ndone\n"));
-    QTest::mouseClick(controller.window()->primaryButton(), Qt::LeftButton);
-    QCOMPARE(system.endings, 1);
-    QCOMPARE(system.openedUrls.size(), 3);
-  }
-
-  void grantedAtLaunchRunsAtOnceAndLogsOutputUnchanged() {
-    TestHome home;
-    home.grantAccess();
-    home.writeSetupScript(
-        "printf 'one'\nsleep 0.05\nprintf ' two\\n'\nprintf 'caf\\xc3\\xa9 \\t tab  '\n"
-        "echo 'to stderr' >&2\nprintf 'last'\n");
-    FakeSystem system;
-    MervoWindowController controller(system);
-    QSignalSpy applied(&controller, &MervoWindowController::screenApplied);
-    controller.launch();
-    QCOMPARE(controller.pollTimer(), nullptr);
-    QCOMPARE(system.accessRequests, 1);
-    QTRY_COMPARE(controller.window()->headline()->text(), SetupScreens::success().headline);
-    QCOMPARE(headlines(applied),
-             QStringList({SetupScreens::working().headline, SetupScreens::success().headline}));
-    QCOMPARE(controller.window()->logView()->toPlainText(),
-             QString::fromUtf8("one two\ncaf\xc3\xa9 \t tab  to stderr\nlast"));
-    QVERIFY(controller.window()->logView()->isVisible());
-    QCOMPARE(pollTimerCount(controller), 0);
-  }
-
-  void endScreenFollowsExitStatus_data() {
+  void eachStateShowsItsScreenAndClosingEndsTheProgram_data() {
+    QTest::addColumn<bool>("bundle");
+    QTest::addColumn<bool>("granted");
     QTest::addColumn<QString>("script");
-    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<Screen>("expected");
     QTest::addColumn<QString>("log");
-    QTest::newRow("0 with output") << "echo fine" << true << "fine\n";
-    QTest::newRow("0 silent keeps log hidden") << "exit 0" << true << "";
-    QTest::newRow("1") << "echo stopped here; exit 1" << false << "stopped here\n";
-    QTest::newRow("2") << "exit 2" << false << "";
-    QTest::newRow("255") << "printf x; exit 255" << false << "x";
-    QTest::newRow("killed by a signal") << "echo bye; kill -KILL $$" << false << "bye\n";
+    // The missing-files screen names the temporary root, so it is built in the test.
+    QTest::newRow("missing files") << false << false << "" << Screen{} << "";
+    QTest::newRow("access") << true << false << "" << SetupScreens::access() << "";
+    // Closed while the script runs: the program ends without waiting, and the
+    // script's later output reaches a controller that is gone. The script
+    // waits for $HOME/release, or for the temporary home to go.
+    QTest::newRow("script still running")
+        << true << true
+        << "echo started\nwhile [ ! -e \"$HOME/release\" ] && [ -d \"$HOME\" ]; do sleep 0.02; "
+           "done\necho late\ntouch \"$HOME/ended\""
+        << SetupScreens::working() << "started\n";
+    QTest::newRow("0, both streams logged unchanged")
+        << true << true
+        << "printf 'one'\nsleep 0.05\nprintf ' two\\n'\nprintf 'caf\\xc3\\xa9 \\t tab  '\n"
+           "echo 'to stderr' >&2\nprintf 'last'\n"
+        << SetupScreens::success()
+        << QString::fromUtf8("one two\ncaf\xc3\xa9 \t tab  to stderr\nlast");
+    QTest::newRow("1") << true << true << "echo stopped here; exit 1" << SetupScreens::failure()
+                       << "stopped here\n";
+    QString flood;
+    for (int i = 1; i <= 20000; ++i) flood += QStringLiteral("line %1, caf\u00e9\n").arg(i);
+    QTest::newRow("0 after a flood, every byte")
+        << true << true << "for i in $(seq 20000); do echo \"line $i, caf\xc3\xa9\"; done"
+        << SetupScreens::success() << flood;
   }
 
-  void endScreenFollowsExitStatus() {
+  void eachStateShowsItsScreenAndClosingEndsTheProgram() {
+    QFETCH(bool, bundle);
+    QFETCH(bool, granted);
     QFETCH(QString, script);
-    QFETCH(bool, succeeds);
+    QFETCH(Screen, expected);
     QFETCH(QString, log);
     TestHome home;
-    home.grantAccess();
-    home.writeSetupScript(script.toStdString() + "\n");
+    if (bundle) home.write("bundle/setup.sh", script.toStdString() + "\n");
+    if (granted) home.grantAccess();
+    if (!bundle) expected = SetupScreens::missingFiles(QString::fromStdString(home.path("bundle")));
     FakeSystem system;
-    MervoWindowController controller(system);
-    controller.launch();
-    const Screen expected = succeeds ? SetupScreens::success() : SetupScreens::failure();
-    QTRY_COMPARE(controller.window()->headline()->text(), expected.headline);
-    verifyShows(controller.window(), expected);
-    QTRY_COMPARE(controller.window()->logView()->toPlainText(), log);
-    QCOMPARE(controller.window()->logView()->isVisible(), !log.isEmpty());
-    // Return is the end screen's button too, also while the log has the focus.
-    QWidget* focus = log.isEmpty() ? static_cast<QWidget*>(controller.window())
-                                   : controller.window()->logView();
-    QTest::keyClick(focus, Qt::Key_Return);
-    QCOMPARE(system.endings, 1);
+    auto controller = std::make_unique<MervoWindowController>(system);
+    QSignalSpy applied(controller.get(), &MervoWindowController::screenApplied);
+    controller->launch();
+    SetupWindow* window = controller->window();
+    QTRY_COMPARE_WITH_TIMEOUT(window->headline()->text(), expected.headline, 60000);
+    QTRY_COMPARE(window->logView()->toPlainText(), log);
+    QCOMPARE(window->body()->text(), expected.body);
+    QCOMPARE(window->primaryButton()->isVisible(), expected.button.has_value());
+    QCOMPARE(window->primaryButton()->text(), expected.button.value_or(QString()));
+    QCOMPARE(window->secondaryButton()->isVisible(), expected.secondary);
+    QCOMPARE(window->spinner()->isRunning(), expected.busy);
+    QCOMPARE(window->spinner()->isVisible(), expected.busy);
+    QCOMPARE(window->logView()->isVisible(), !log.isEmpty());
+    QScrollBar* bar = window->logView()->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());  // the log follows its end
+    // Granted at launch, the script starts at once, without the access screen.
+    QCOMPARE(applied.first().at(0).toString(),
+             granted ? SetupScreens::working().headline : expected.headline);
+    QCOMPARE(pollTimerCount(*controller), bundle && !granted ? 1 : 0);
+    QCOMPARE(system.accessRequests, bundle ? 1 : 0);
+    QTest::keyClick(window->logView(), Qt::Key_Return);
+    QCOMPARE(system.openedUrls.size(), bundle && !granted ? 1 : 0);
+    window->close();
+    // Return presses an end screen's button; closing ends the program in every state.
+    QCOMPARE(system.endings, granted && expected.button ? 2 : 1);
+    controller.reset();
+    home.write("release");
+    if (expected.busy) QTRY_VERIFY(test::readFile(home.path("ended")).has_value());
   }
 
-  void returnPressesThePrimaryButtonWhereverTheFocusIs() {
+  void accessScreenPollsOnceHoweverOftenPressedThenRunsSetupOnce() {
     TestHome home;
-    home.writeSetupScript("exit 0\n");
+    home.write("bundle/setup.sh", "echo started\n");
     FakeSystem system;
     MervoWindowController controller(system);
+    QStringList shown;
+    connect(&controller, &MervoWindowController::screenApplied,
+            [&](const QString& headline) { shown.append(headline); });
     controller.launch();
     SetupWindow* window = controller.window();
     QTRY_COMPARE(window->headline()->text(), SetupScreens::access().headline);
-    QTest::keyClick(window, Qt::Key_Return);
-    QTest::keyClick(window->secondaryButton(), Qt::Key_Return);
-    QTest::keyClick(window->primaryButton(), Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(system.openedUrls.size(), 3);
-    QCOMPARE(system.reveals, 0);
+    // A click, and keypad Enter with the other button focused, each press the primary button.
+    QTest::mouseClick(window->primaryButton(), Qt::LeftButton);
+    QTest::keyClick(window->secondaryButton(), Qt::Key_Enter, Qt::KeypadModifier);
+    const std::string settings(Access::settingsURL);
+    QCOMPARE(system.openedUrls, QList<QUrl>(2, QUrl(QString::fromStdString(settings))));
     QCOMPARE(pollTimerCount(controller), 1);
-    QTest::keyClick(window, Qt::Key_Return, Qt::ShiftModifier);
-    QCOMPARE(system.openedUrls.size(), 3);
-  }
+    QTest::mouseClick(window->secondaryButton(), Qt::LeftButton);
+    QCOMPARE(system.reveals, 1);
 
-  void startSetupTwiceChangesNothing() {
-    TestHome home;
     home.grantAccess();
-    home.writeSetupScript("echo run >> \"$HOME/runs\"\n" + waitFor("release"));
-    FakeSystem system;
-    MervoWindowController controller(system);
-    QSignalSpy applied(&controller, &MervoWindowController::screenApplied);
-    controller.launch();
-    QTRY_COMPARE(applied.count(), 1);
+    int ticks = 0;
+    connect(controller.pollTimer(), &QTimer::timeout, [&] { ++ticks; });
+    const QStringList flow = {SetupScreens::access().headline, SetupScreens::working().headline,
+                              SetupScreens::success().headline};
+    QTRY_COMPARE(shown, flow);
+    QCOMPARE(ticks, 1);  // the first tick after access is granted moves on
+    QTRY_COMPARE(pollTimerCount(controller), 0);
     controller.startSetup();
     controller.startSetup();
     QCoreApplication::processEvents();
-    QTRY_COMPARE(test::readFile(home.path("runs")).value_or(""), std::string("run\n"));
-    QCOMPARE(applied.count(), 1);
-    home.touch("release");
-    QTRY_COMPARE(controller.window()->headline()->text(), SetupScreens::success().headline);
-    QCOMPARE(test::readFile(home.path("runs")).value_or(""), std::string("run\n"));
-    QCOMPARE(headlines(applied),
-             QStringList({SetupScreens::working().headline, SetupScreens::success().headline}));
+    QCOMPARE(shown, flow);
   }
 
-  void closingTheWindowEndsTheProgramInEveryState_data() {
-    QTest::addColumn<bool>("bundle");
-    QTest::addColumn<bool>("granted");
-    QTest::addColumn<QString>("headline");
-    QTest::newRow("missing files") << false << false << SetupScreens::missingFiles("").headline;
-    QTest::newRow("access") << true << false << SetupScreens::access().headline;
-    QTest::newRow("script still running") << true << true << SetupScreens::working().headline;
-  }
-
-  void closingTheWindowEndsTheProgramInEveryState() {
-    QFETCH(bool, bundle);
-    QFETCH(bool, granted);
-    QFETCH(QString, headline);
-    TestHome home;
-    if (bundle) home.writeSetupScript("echo waiting\n" + waitFor("release"));
-    if (granted) home.grantAccess();
-    FakeSystem system;
-    auto controller = std::make_unique<MervoWindowController>(system);
-    controller->launch();
-    QTRY_COMPARE(controller->window()->headline()->text(), headline);
-    if (granted) QTRY_VERIFY(controller->window()->logView()->isVisible());
-    controller->window()->close();
-    QCOMPARE(system.endings, 1);
-    // Ending does not wait for a script that still runs.
-    controller.reset();
-    home.touch("release");
-  }
-
-  void showAndAppendApplyLaterInCallOrder() {
+  void showAndAppendApplyLaterEvenOnTheUiThread() {
     FakeSystem system;
     MervoWindowController controller(system);
     controller.build();
-    QSignalSpy applied(&controller, &MervoWindowController::screenApplied);
-    SetupWindow* window = controller.window();
-    controller.show(SetupScreens::access());
     controller.append("");
-    QCOMPARE(window->headline()->text(), QString());  // not yet: applied later
-    QVERIFY(!window->logView()->isVisible());
-    controller.append("a");
     controller.show(SetupScreens::failure());
-    controller.append("b\n");
-    controller.append("c");
-    QTRY_COMPARE(applied.count(), 2);
-    QCOMPARE(headlines(applied),
-             QStringList({SetupScreens::access().headline, SetupScreens::failure().headline}));
-    verifyShows(window, SetupScreens::failure());
-    QCOMPARE(window->logView()->toPlainText(), QStringLiteral("ab\nc"));
-    QVERIFY(window->logView()->isVisible());
-  }
-
-  void emptyFirstAppendRevealsTheLog() {
-    FakeSystem system;
-    MervoWindowController controller(system);
-    controller.build();
-    controller.append("");
-    QTRY_VERIFY(controller.window()->logView()->isVisible());
-    QCOMPARE(controller.window()->logView()->toPlainText(), QString());
-  }
-
-  void appendsFromAnotherThreadKeepEveryPieceInOrder() {
-    FakeSystem system;
-    MervoWindowController controller(system);
-    controller.build();
-    std::string expected;
-    for (int i = 0; i < 3000; ++i) expected += std::to_string(i) + (i % 7 ? " \xc3\xa9 " : "\n");
-    std::thread writer([&controller] {
-      for (int i = 0; i < 3000; ++i)
-        controller.append(std::to_string(i) + (i % 7 ? " \xc3\xa9 " : "\n"));
-    });
-    writer.join();
-    QTRY_COMPARE(controller.window()->logView()->toPlainText().toStdString(), expected);
-    QScrollBar* bar = controller.window()->logView()->verticalScrollBar();
-    QCOMPARE(bar->value(), bar->maximum());
-  }
-
-  void floodOfScriptOutputReachesTheLogWhole() {
-    TestHome home;
-    home.grantAccess();
-    home.writeSetupScript(
-        "for i in $(seq 1 20000); do echo \"line $i of the flood, in many small writes\"; done\n");
-    std::string expected;
-    for (int i = 1; i <= 20000; ++i)
-      expected += "line " + std::to_string(i) + " of the flood, in many small writes\n";
-    FakeSystem system;
-    MervoWindowController controller(system);
-    controller.launch();
-    QTRY_COMPARE_WITH_TIMEOUT(controller.window()->headline()->text(),
-                              SetupScreens::success().headline, 60000);
-    QVERIFY(controller.window()->logView()->toPlainText().toStdString() == expected);
+    QCOMPARE(controller.window()->headline()->text(), QString());  // not yet, even on the UI thread
+    QTRY_COMPARE(controller.window()->headline()->text(), SetupScreens::failure().headline);
+    QVERIFY(controller.window()->logView()->isVisible());  // an empty first piece reveals the log
   }
 };
 

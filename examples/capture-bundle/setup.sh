@@ -19,5 +19,15 @@ for mode in --calendar-dump --contacts-dump --contact-faces-scan; do
   echo "($mode exited $?)"
 done
 
+# Export the first face the scan reports, as the real bundle does for each.
+id=$("$mervo" --contact-faces-scan | grep -o '"id":"[^"]*"' | head -n 1 | cut -d '"' -f 4)
+if [ -n "$id" ]; then
+  face="${TMPDIR:-/tmp}/mervo-example-face"
+  echo
+  echo "--contact-face --id $id --out $face:"
+  "$mervo" --contact-face --id "$id" --out "$face"
+  echo "(--contact-face exited $?)"
+fi
+
 echo
 echo "Setup finished." >&2

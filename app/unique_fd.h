@@ -1,9 +1,11 @@
-// Ownership of one file descriptor, and the close-on-exec pipe built from two
-// of them. An owner closes its descriptor exactly once; copies are forbidden,
-// moves hand the descriptor over. One owner is used by one thread at a time.
+// Ownership of one file descriptor, the close-on-exec pipe built from two of
+// them, and reading what is left in one. An owner closes its descriptor
+// exactly once; copies are forbidden, moves hand the descriptor over. One
+// owner is used by one thread at a time.
 #pragma once
 
 #include <optional>
+#include <string>
 
 /// Owns one open file descriptor (or none, as -1) and closes it on destruction.
 class UniqueFd {
@@ -39,3 +41,7 @@ struct Pipe {
 /// A new close-on-exec pipe, or nothing when the system refuses one (no free
 /// descriptors).
 std::optional<Pipe> makePipe();
+
+/// Everything from the descriptor's position to its end, retrying reads that
+/// a signal interrupts; nothing when a read fails.
+std::optional<std::string> readToEnd(const UniqueFd& file);

@@ -1,7 +1,10 @@
-#include "scripts/unique_fd.h"
+// Descriptor ownership, pipes and reading to the end; see unique_fd.h.
+#include "app/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) {
@@ -28,4 +31,16 @@ std::optional<Pipe> makePipe() {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
   return Pipe{UniqueFd(ends[0]), UniqueFd(ends[1])};
+}
+
+std::optional<std::string> readToEnd(const UniqueFd& file) {
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) return bytes;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
 }
