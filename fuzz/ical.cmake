@@ -4,6 +4,8 @@ pkg_check_modules(FUZZ_LIBICAL REQUIRED IMPORTED_TARGET libical)
 pkg_check_modules(FUZZ_ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 add_executable(fuzz_ical_reader
   ical_reader_fuzz.cpp
+  ${PROJECT_SOURCE_DIR}/sources/civil_time.cpp
+  ${PROJECT_SOURCE_DIR}/sources/ical_file_index.cpp
   ${PROJECT_SOURCE_DIR}/sources/ical_input_text.cpp
   ${PROJECT_SOURCE_DIR}/sources/ical_reader.cpp
   ${PROJECT_SOURCE_DIR}/sources/ical_series.cpp

@@ -14,7 +14,9 @@ target_sources(mervo_core PRIVATE
 # The store's code, shared by the module and the store's tests.
 add_library(mervo_ical_store STATIC
   calendar_locations.cpp
+  civil_time.cpp
   ical_calendar_store.cpp
+  ical_file_index.cpp
   ical_input_text.cpp
   ical_reader.cpp
   ical_series.cpp
