@@ -1,0 +1,289 @@
+// Occurrence expansion; see ical_series.h.
+#include "sources/ical/ical_series.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <unordered_set>
+
+namespace {
+
+// Instances are produced a little past the window's end before the walk
+// stops: the iterator runs in wall-clock order, which can differ from the
+// order of instants around a daylight-saving change.
+constexpr double kStopMarginSeconds = 2 * 86400.0;
+// A rule with a COUNT cannot be started late, so the instances before the
+// window are walked one by one. A rule that puts millions of them before the
+// window (a hostile file, say) is cut short rather than hang the read.
+constexpr long kMostInstancesBeforeWindow = 500'000;
+// The last year whose times are read through zone rules.
+constexpr int kLastZonedYear = 3000;
+
+struct Instance {
+  double startUnix = 0;
+  double endUnix = 0;
+  int date = 0;  // wall-clock date, for exclusions given as dates
+};
+
+struct IteratorFree {
+  void operator()(icalrecur_iterator* iterator) const { icalrecur_iterator_free(iterator); }
+};
+
+// The wall-clock time `unixSeconds` reads as in UTC, in the frame of `start`
+// (same zone, same date-ness). Close enough for starting an iterator early.
+icaltimetype wallNear(double unixSeconds, const icaltimetype& start) {
+  return withWallSeconds(start, static_cast<int64_t>(std::floor(unixSeconds)));
+}
+
+bool hasParts(const short* parts) { return parts[0] != ICAL_RECURRENCE_ARRAY_MAX; }
+
+bool hasByParts(const icalrecurrencetype& rule) {
+  return hasParts(rule.by_second) || hasParts(rule.by_minute) || hasParts(rule.by_hour) ||
+         hasParts(rule.by_day) || hasParts(rule.by_month_day) || hasParts(rule.by_year_day) ||
+         hasParts(rule.by_week_no) || hasParts(rule.by_month) || hasParts(rule.by_set_pos);
+}
+
+int64_t intervalOf(const icalrecurrencetype& rule) { return std::max<int64_t>(rule.interval, 1); }
+
+// The wall-clock seconds between instances of a rule whose instances are
+// evenly spaced on the wall clock, or 0.
+int64_t fixedStepSeconds(const icalrecurrencetype& rule) {
+  switch (rule.freq) {
+    case ICAL_SECONDLY_RECURRENCE: return intervalOf(rule);
+    case ICAL_MINUTELY_RECURRENCE: return intervalOf(rule) * 60;
+    case ICAL_HOURLY_RECURRENCE: return intervalOf(rule) * 3600;
+    case ICAL_DAILY_RECURRENCE: return intervalOf(rule) * 86400;
+    case ICAL_WEEKLY_RECURRENCE: return intervalOf(rule) * 7 * 86400;
+    default: return 0;
+  }
+}
+
+// A start for `rule` on its own grid (a whole number of intervals after
+// `start`, with the same time of day and, for months and years, the same
+// day) at or before the wall-clock time `target`; `start` when there is none.
+icaltimetype gridStartBefore(const icalrecurrencetype& rule, const icaltimetype& start, int64_t target) {
+  const int64_t from = wallSecondsOf(start);
+  if (target <= from) return start;
+  if (int64_t step = fixedStepSeconds(rule)) return withWallSeconds(start, from + (target - from) / step * step);
+  const icaltimetype near = withWallSeconds(start, target);
+  const int64_t monthsPerPeriod = intervalOf(rule) * (rule.freq == ICAL_YEARLY_RECURRENCE ? 12 : 1);
+  const int64_t months = (int64_t{near.year} - start.year) * 12 + near.month - start.month;
+  // A period whose month lacks the day (the 31st, 29 February) is passed
+  // over for an earlier one.
+  for (int64_t periods = months / monthsPerPeriod; periods > 0; --periods) {
+    const int64_t month = start.month - 1 + periods * monthsPerPeriod;
+    icaltimetype candidate = start;
+    candidate.year = static_cast<int>(start.year + month / 12);
+    candidate.month = static_cast<int>(month % 12 + 1);
+    if (candidate.day <= icaltime_days_in_month(candidate.month, candidate.year)) return candidate;
+  }
+  return start;
+}
+
+// The instances of one RRULE in order, stopping past the window's end.
+class RuleInstances {
+ public:
+  // `earlier` and `later` widen the window by how far range changes move
+  // instances.
+  RuleInstances(icalrecurrencetype rule, const SeriesDefinition& series, const EventWindow& window,
+                double earlier, double later)
+      : series_(series), window_{window.fromUnix - later, window.toUnix + earlier} {
+    // An UNTIL in UTC is an instant, compared with each instance's instant
+    // here: libical would compare it with the wall clock of the start's zone.
+    if (!icaltime_is_null_time(rule.until) && icaltime_is_utc(rule.until) && !rule.until.is_date) {
+      untilUnix_ = static_cast<double>(wallSecondsOf(rule.until));
+      rule.until = icaltime_null_time();
+    }
+    icaltimetype start = series.start.wall;
+    // A rule that began long before the window is started near it instead,
+    // from a start on its own grid, so that the years before cost nothing.
+    // A COUNT must count the instances passed over: only evenly spaced ones
+    // can be counted without walking them.
+    const double earliestUseful = window_.fromUnix - longestSpanSeconds() - kStopMarginSeconds;
+    const bool evenlySpaced = fixedStepSeconds(rule) > 0 && !hasByParts(rule);
+    if (std::isfinite(earliestUseful) && earliestUseful > unixSecondsOf(series.start) + kStopMarginSeconds &&
+        earliestUseful > -1e11 && (rule.count == 0 || evenlySpaced)) {
+      // A day earlier on the wall clock covers any zone's offset.
+      const icaltimetype later = gridStartBefore(rule, start, wallSecondsOf(wallNear(earliestUseful, start)) - 86400);
+      if (rule.count > 0) {
+        const int64_t skipped = (wallSecondsOf(later) - wallSecondsOf(start)) / fixedStepSeconds(rule);
+        if (skipped >= rule.count) return;
+        rule.count -= static_cast<int>(skipped);
+      }
+      // libical hands out its start first, an instance of the rule or not;
+      // when it is not, it lies a day before anything the window needs.
+      if (!evenlySpaced && icaltime_compare(later, start) != 0) notAnInstance_ = later;
+      start = later;
+    }
+    iterator_.reset(icalrecur_iterator_new(rule, start));
+    advance();
+  }
+
+  const std::optional<Instance>& head() const { return head_; }
+
+  void advance() {
+    head_.reset();
+    while (iterator_) {
+      icaltimetype next = icalrecur_iterator_next(iterator_.get());
+      // A null time ends the rule; a time that does not move forward would
+      // loop for ever.
+      if (icaltime_is_null_time(next) || !icaltime_is_valid_time(next) ||
+          (started_ && icaltime_compare(next, previous_) <= 0)) {
+        iterator_.reset();
+        return;
+      }
+      started_ = true;
+      previous_ = next;
+      if (notAnInstance_ && icaltime_compare(next, *notAnInstance_) == 0) continue;
+      ICalTime start{next, series_.start.zone};
+      Instance instance;
+      instance.startUnix = unixSecondsOf(start);
+      if (instance.startUnix >= window_.toUnix + kStopMarginSeconds ||
+          (untilUnix_ && instance.startUnix > *untilUnix_)) {
+        iterator_.reset();
+        return;
+      }
+      instance.endUnix = occurrenceEnd(start, instance.startUnix, series_.length);
+      instance.date = start.dateNumber();
+      if (instance.endUnix < window_.fromUnix && ++skippedBeforeWindow_ > kMostInstancesBeforeWindow) {
+        iterator_.reset();
+        return;
+      }
+      head_ = instance;
+      return;
+    }
+  }
+
+ private:
+  double longestSpanSeconds() const {
+    return series_.length.nominalDays * 90000.0 + std::max(series_.length.exactSeconds, 0.0);
+  }
+
+  const SeriesDefinition& series_;
+  const EventWindow window_;
+  std::unique_ptr<icalrecur_iterator, IteratorFree> iterator_;
+  std::optional<double> untilUnix_;
+  std::optional<icaltimetype> notAnInstance_;
+  icaltimetype previous_{};
+  bool started_ = false;
+  long skippedBeforeWindow_ = 0;
+  std::optional<Instance> head_;
+};
+
+// The starts that are not occurrences. When the event or the excluded value
+// is an all-day date, the date decides; otherwise the instant does.
+class Exclusions {
+ public:
+  explicit Exclusions(const SeriesDefinition& series) : byDateOnly_(series.start.isDate()) {
+    for (const ICalTime& excluded : series.excludedStarts) {
+      if (byDateOnly_ || excluded.isDate())
+        dates_.insert(excluded.dateNumber());
+      else
+        instants_.insert(static_cast<long long>(unixSecondsOf(excluded)));
+    }
+  }
+
+  bool excludes(const Instance& instance) const {
+    if (dates_.count(instance.date)) return true;
+    return !byDateOnly_ && instants_.count(static_cast<long long>(instance.startUnix));
+  }
+
+ private:
+  bool byDateOnly_;
+  std::set<int> dates_;
+  std::unordered_set<long long> instants_;
+};
+
+std::vector<Instance> fixedInstances(const SeriesDefinition& series) {
+  std::vector<Instance> instances;
+  double startUnix = unixSecondsOf(series.start);
+  instances.push_back({startUnix, occurrenceEnd(series.start, startUnix, series.length),
+                       series.start.dateNumber()});
+  for (const ExtraStart& extra : series.extraStarts) {
+    double extraUnix = unixSecondsOf(extra.start);
+    double endUnix = extra.endUnix ? std::max(*extra.endUnix, extraUnix)
+                                   : occurrenceEnd(extra.start, extraUnix, series.length);
+    instances.push_back({extraUnix, endUnix, extra.start.dateNumber()});
+  }
+  std::stable_sort(instances.begin(), instances.end(),
+                   [](const Instance& a, const Instance& b) { return a.startUnix < b.startUnix; });
+  return instances;
+}
+
+}  // namespace
+
+double occurrenceEnd(const ICalTime& start, double startUnix, const OccurrenceLength& length) {
+  double endUnix = startUnix + length.exactSeconds;
+  if (length.nominalDays != 0) {
+    ICalTime end = start;
+    end.wall = withWallSeconds(start.wall, wallSecondsOf(start.wall) + int64_t{length.nominalDays} * 86400);
+    // Beyond the years zones are worked out for, a day is 86,400 seconds.
+    if (end.wall.year >= 1 && end.wall.year <= kLastZonedYear)
+      endUnix = unixSecondsOf(end) + length.exactSeconds;
+    else
+      endUnix += length.nominalDays * 86400.0;
+  }
+  return std::max(endUnix, startUnix);
+}
+
+double durationSeconds(const icaldurationtype& duration) {
+  const double seconds = (static_cast<double>(duration.weeks) * 7 + duration.days) * 86400 + duration.hours * 3600.0 +
+                         duration.minutes * 60.0 + duration.seconds;
+  return duration.is_neg ? -seconds : seconds;
+}
+
+void expandSeries(const SeriesDefinition& series, const EventWindow& window,
+                  const std::function<bool(double, double, int)>& visit) {
+  if (!window.isOrdered()) return;
+  const Exclusions exclusions(series);
+  const std::vector<Instance> fixed = fixedInstances(series);
+  double earlier = 0, later = 0;
+  for (const RangeChange& change : series.rangeChanges) {
+    earlier = std::max(earlier, -change.shiftSeconds);
+    later = std::max(later, change.shiftSeconds + std::max(change.lengthSeconds, 0.0));
+  }
+  std::vector<std::unique_ptr<RuleInstances>> rules;
+  for (const icalrecurrencetype& rule : series.rules)
+    rules.push_back(std::make_unique<RuleInstances>(rule, series, window, earlier, later));
+  int change = -1;
+
+  size_t nextFixed = 0;
+  std::optional<double> lastStart;
+  for (;;) {
+    // The earliest head among the fixed starts and every rule.
+    const Instance* earliest = nextFixed < fixed.size() ? &fixed[nextFixed] : nullptr;
+    RuleInstances* earliestRule = nullptr;
+    for (auto& rule : rules) {
+      if (rule->head() && (!earliest || rule->head()->startUnix < earliest->startUnix)) {
+        earliest = &*rule->head();
+        earliestRule = rule.get();
+      }
+    }
+    if (!earliest) return;
+    Instance instance = *earliest;
+    if (earliestRule)
+      earliestRule->advance();
+    else
+      ++nextFixed;
+    if (instance.startUnix >= window.toUnix + earlier + kStopMarginSeconds) return;
+    // The start may be listed by DTSTART, a rule and an RDATE at once.
+    if (lastStart && *lastStart == instance.startUnix) continue;
+    lastStart = instance.startUnix;
+    if (exclusions.excludes(instance)) continue;
+    while (change + 1 < static_cast<int>(series.rangeChanges.size()) &&
+           series.rangeChanges[change + 1].fromStartUnix <= instance.startUnix)
+      ++change;
+    if (change >= 0) {
+      const RangeChange& moved = series.rangeChanges[change];
+      instance.startUnix += moved.shiftSeconds;
+      instance.endUnix = instance.startUnix + std::max(moved.lengthSeconds, 0.0);
+    }
+    if (window.matches(instance.startUnix, instance.endUnix) &&
+        !visit(instance.startUnix, instance.endUnix, change))
+      return;
+  }
+}
