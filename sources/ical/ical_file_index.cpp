@@ -67,6 +67,21 @@ bool isCalendarLevel(const std::string& name) {
          name == "VFREEBUSY" || name == "VTIMEZONE";
 }
 
+// A component begun and not yet ended.
+struct Open {
+  std::string name;
+  uint32_t scope = 0;  // the scope inside this component
+};
+// The VEVENT or VTIMEZONE being read.
+struct Part {
+  bool isEvent = false;
+  size_t depth = 0;  // its place on the stack
+  size_t offset = 0;
+  bool broken = false;
+  bool readingUid = false;
+  ICalEventEntry event;
+};
+
 class Indexer {
  public:
   explicit Indexer(std::string_view text) : text_(text) {}
@@ -81,20 +96,6 @@ class Indexer {
   }
 
  private:
-  struct Open {
-    std::string name;
-    uint32_t scope = 0;  // the scope inside this component
-  };
-  // The VEVENT or VTIMEZONE being read.
-  struct Part {
-    bool isEvent = false;
-    size_t depth = 0;  // its place on the stack
-    size_t offset = 0;
-    bool broken = false;
-    bool readingUid = false;
-    ICalEventEntry event;
-  };
-
   uint32_t scope() const { return open_.empty() ? 0 : open_.back().scope; }
 
   void take(std::string_view line, size_t start, size_t next) {

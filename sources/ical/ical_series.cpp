@@ -111,7 +111,10 @@ class RuleInstances {
       const icaltimetype later = gridStartBefore(rule, start, wallSecondsOf(wallNear(earliestUseful, start)) - 86400);
       if (rule.count > 0) {
         const int64_t skipped = (wallSecondsOf(later) - wallSecondsOf(start)) / fixedStepSeconds(rule);
-        if (skipped >= rule.count) return;
+        if (skipped >= rule.count) {
+          done_ = true;
+          return;
+        }
         rule.count -= static_cast<int>(skipped);
       }
       // libical hands out its start first, an instance of the rule or not;
@@ -119,7 +122,16 @@ class RuleInstances {
       if (!evenlySpaced && icaltime_compare(later, start) != 0) notAnInstance_ = later;
       start = later;
     }
-    iterator_.reset(icalrecur_iterator_new(rule, start));
+    // Evenly spaced instances are counted out here: libical works out each
+    // one through a full calendar computation, which costs far more.
+    if (evenlySpaced && icaltime_is_null_time(rule.until) && (!start.is_date || fixedStepSeconds(rule) % 86400 == 0)) {
+      stepSeconds_ = fixedStepSeconds(rule);
+      frame_ = start;
+      nextWall_ = wallSecondsOf(start);
+      remaining_ = rule.count > 0 ? rule.count : -1;
+    } else {
+      iterator_.reset(icalrecur_iterator_new(rule, start));
+    }
     advance();
   }
 
@@ -127,13 +139,13 @@ class RuleInstances {
 
   void advance() {
     head_.reset();
-    while (iterator_) {
-      icaltimetype next = icalrecur_iterator_next(iterator_.get());
+    while (!done_) {
+      icaltimetype next = nextWall();
       // A null time ends the rule; a time that does not move forward would
       // loop for ever.
       if (icaltime_is_null_time(next) || !icaltime_is_valid_time(next) ||
           (started_ && icaltime_compare(next, previous_) <= 0)) {
-        iterator_.reset();
+        finish();
         return;
       }
       started_ = true;
@@ -144,13 +156,13 @@ class RuleInstances {
       instance.startUnix = unixSecondsOf(start);
       if (instance.startUnix >= window_.toUnix + kStopMarginSeconds ||
           (untilUnix_ && instance.startUnix > *untilUnix_)) {
-        iterator_.reset();
+        finish();
         return;
       }
       instance.endUnix = occurrenceEnd(start, instance.startUnix, series_.length);
       instance.date = start.dateNumber();
       if (instance.endUnix < window_.fromUnix && ++skippedBeforeWindow_ > kMostInstancesBeforeWindow) {
-        iterator_.reset();
+        finish();
         return;
       }
       head_ = instance;
@@ -159,6 +171,20 @@ class RuleInstances {
   }
 
  private:
+  icaltimetype nextWall() {
+    if (stepSeconds_ == 0) return iterator_ ? icalrecur_iterator_next(iterator_.get()) : icaltime_null_time();
+    if (remaining_ == 0) return icaltime_null_time();
+    if (remaining_ > 0) --remaining_;
+    const icaltimetype next = withWallSeconds(frame_, nextWall_);
+    nextWall_ += stepSeconds_;
+    return next;
+  }
+
+  void finish() {
+    done_ = true;
+    iterator_.reset();
+  }
+
   double longestSpanSeconds() const {
     return series_.length.nominalDays * 90000.0 + std::max(series_.length.exactSeconds, 0.0);
   }
@@ -166,6 +192,13 @@ class RuleInstances {
   const SeriesDefinition& series_;
   const EventWindow window_;
   std::unique_ptr<icalrecur_iterator, IteratorFree> iterator_;
+  // Counting out evenly spaced instances instead: the step, the start's
+  // frame, the next one's wall clock and how many are left (-1: no COUNT).
+  int64_t stepSeconds_ = 0;
+  icaltimetype frame_{};
+  int64_t nextWall_ = 0;
+  long remaining_ = -1;
+  bool done_ = false;
   std::optional<double> untilUnix_;
   std::optional<icaltimetype> notAnInstance_;
   icaltimetype previous_{};
