@@ -73,6 +73,15 @@ ssize_t ReadableFile::readInto(TextBuffer& buffer, size_t count) {
   return got;
 }
 
+/// How many leading bytes of `text` are whole lines: up to its last line end,
+/// where CRs at the very end do not count, since an LF may yet follow them.
+size_t wholeLinesOf(std::string_view text) {
+  size_t end = text.size();
+  while (end > 0 && text[end - 1] == '\r') --end;
+  const size_t lastLineEnd = text.substr(0, end).find_last_of("\r\n");
+  return lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1;
+}
+
 }  // namespace
 
 bool readVCardFile(const std::string& path, const VCardNeeds& needs, const std::function<void(VCardCard&)>& visit) {
@@ -89,8 +98,7 @@ bool readVCardFile(const std::string& path, const VCardNeeds& needs, const std::
     atEnd = got == 0;
     // Only whole lines are read; the rest waits for the next block.
     const std::string_view text = buffer.text();
-    const size_t lastLineEnd = text.rfind('\n');
-    const size_t usable = atEnd ? text.size() : (lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1);
+    const size_t usable = atEnd ? text.size() : wholeLinesOf(text);
     size_t doneBytes = 0;
     size_t doneCards = 0;
     readVCards(

@@ -1,30 +1,37 @@
 // Logical lines of vCard text; see vcard_lines.h.
 #include "sources/vcard_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 bool isFoldBlank(char c) { return c == ' ' || c == '\t'; }
 
+/// The first `c` at or after `from`, or the end of `text`.
+size_t findFrom(std::string_view text, char c, size_t from) {
+  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+  return hit ? static_cast<const char*>(hit) - text.data() : text.size();
+}
+
 }  // namespace
 
-ContentLineReader::ContentLineReader(std::string_view text)
-    : text_(text), crOnly_(text.find('\n') == std::string_view::npos) {}
+ContentLineReader::ContentLineReader(std::string_view text) : text_(text) {
+  if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // Windows tools start with a byte-order mark
+  nextLf_ = findFrom(text_, '\n', pos_);
+  nextCr_ = findFrom(text_, '\r', pos_);
+}
 
-size_t ContentLineReader::physicalEnd(size_t from) const {
-  const char eol = crOnly_ ? '\r' : '\n';
-  const void* hit = std::memchr(text_.data() + from, eol, text_.size() - from);
-  size_t end = hit ? static_cast<const char*>(hit) - text_.data() : text_.size();
-  if (!crOnly_)
-    while (end > from && text_[end - 1] == '\r') --end;
-  return end;
+size_t ContentLineReader::physicalEnd(size_t from) {
+  if (nextLf_ < from) nextLf_ = findFrom(text_, '\n', from);
+  if (nextCr_ < from) nextCr_ = findFrom(text_, '\r', from);
+  return std::min(nextLf_, nextCr_);
 }
 
 size_t ContentLineReader::afterLineEnd(size_t end) const {
   size_t next = end;
   while (next < text_.size() && text_[next] == '\r') ++next;
-  if (!crOnly_ && next < text_.size() && text_[next] == '\n') ++next;
+  if (next < text_.size() && text_[next] == '\n') ++next;
   return next;
 }
 

@@ -1,6 +1,8 @@
-// Splits vCard text into logical content lines: physical lines end in LF
-// (with any CRs before it) or, in files without LF, in CR; a physical line
-// that starts with a blank or a tab continues the one before it. The lines are
+// Splits vCard text into logical content lines: a physical line ends at every
+// LF, CR LF or lone CR (a run of CRs, with or without an LF after it, counts
+// once), whatever the rest of the file uses; a physical line that starts with
+// a blank or a tab continues the one before it. A UTF-8 byte-order mark before the first line
+// is skipped. The lines are
 // views into the text, folds included, so a long picture line is never copied.
 // A reader belongs to one thread; the functions are pure.
 #pragma once
@@ -33,13 +35,16 @@ class ContentLineReader {
 
  private:
   /// End of the physical line that starts at `from` (its line end excluded).
-  size_t physicalEnd(size_t from) const;
+  size_t physicalEnd(size_t from);
   /// Where the physical line after the one ending at `end` starts.
   size_t afterLineEnd(size_t end) const;
 
   std::string_view text_;
   size_t pos_ = 0;
-  bool crOnly_ = false;
+  // The next LF and CR at or after the last search start; each is searched
+  // for again only when passed, so a file without one of them stays linear.
+  size_t nextLf_ = 0;
+  size_t nextCr_ = 0;
 };
 
 /// `raw` without its folds: each line end followed by one blank or tab is

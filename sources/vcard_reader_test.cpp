@@ -57,6 +57,12 @@ TEST(VCardReader, ReadsEachCompleteCard) {
       {"BEGIN:VCARD\r\r\nFN:A\r\r\nEND:VCARD\r\r\n", {"A |"}},
       {"BEGIN:VCARD\rFN:B\rEND:VCARD\r", {"B |"}},
       {"BEGIN:VCARD\n\n# note\nFN:C\nEND:VCARD", {"C |"}},
+      // Every line end counts wherever it stands, whatever the rest uses.
+      {"BEGIN:VCARD\rFN:cr\rEND:VCARD\rBEGIN:VCARD\nFN:lf\nEND:VCARD\n", {"cr |", "lf |"}},
+      {"BEGIN:VCARD\nFN:lf\nEND:VCARD\nBEGIN:VCARD\rFN:cr\r TEL:1\rEND:VCARD\r\nBEGIN:VCARD\r\nFN:crlf\r\nEND:VCARD",
+       {"lf |", "crTEL:1 |", "crlf |"}},
+      // A byte-order mark before the first card.
+      {"\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:bom\r\nEND:VCARD\r\n", {"bom |"}},
       // Only complete cards, in order; nested ones come out inner first.
       {"BEGIN:VCALENDAR\nEND:VCALENDAR\nFN:x\nEND:VCARD\nBEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nFN:cut", {"a |"}},
       {"BEGIN:VCARD\nFN:outer\nBEGIN:VCARD\nFN:inner\nEND:VCARD\nTEL:1\nEND:VCARD\n", {"inner |", "outer | 1"}},
