@@ -44,8 +44,9 @@ bool containsIgnoringCase(std::string_view text, std::string_view part) {
 }  // namespace
 
 std::string decodedValueText(const VCardProperty& property, bool folded) {
-  std::string text = folded ? unfold(property.rawValue) : std::string(property.rawValue);
-  if (isQuotedPrintable(property)) text = decodeQuotedPrintable(text);
+  const bool quotedPrintable = isQuotedPrintable(property);
+  std::string text = folded ? unfold(property.rawValue, quotedPrintable) : std::string(property.rawValue);
+  if (quotedPrintable) text = decodeQuotedPrintable(text);
   return toUtf8FromCharset(text, property.parameter("CHARSET").value_or(std::string_view()));
 }
 

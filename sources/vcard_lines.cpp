@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sources/vcard_property.h"
+
 namespace {
 
 bool isFoldBlank(char c) { return c == ' ' || c == '\t'; }
@@ -54,16 +56,35 @@ bool ContentLineReader::next(RawLine& line) {
 
 void ContentLineReader::extendSoftBreaks(RawLine& line) {
   const size_t start = line.text.data() - text_.data();
-  while (!line.text.empty() && line.text.back() == '=' && pos_ < text_.size()) {
+  while (endsInSoftBreak(line.text)) {
+    const size_t pos = pos_, nextLf = nextLf_, nextCr = nextCr_;
     RawLine more;
     if (!next(more)) break;
+    if (isCardBoundary(more.text)) {  // a card's own END or BEGIN is never a value's continuation
+      pos_ = pos;
+      nextLf_ = nextLf;
+      nextCr_ = nextCr;
+      break;
+    }
     const size_t end = (more.text.data() - text_.data()) + more.text.size();
     line.text = text_.substr(start, end - start);
     line.folded = true;
   }
 }
 
-void appendUnfolded(std::string_view raw, std::string& out) {
+bool endsInSoftBreak(std::string_view text) {
+  while (!text.empty() && isFoldBlank(text.back())) text.remove_suffix(1);
+  return text.ends_with('=');
+}
+
+bool isCardBoundary(std::string_view line) {
+  while (!line.empty() && isFoldBlank(line.back())) line.remove_suffix(1);
+  for (const std::string_view boundary : {"BEGIN:VCARD", "END:VCARD"})
+    if (line.size() == boundary.size() && equalsIgnoringCase(line, boundary)) return true;
+  return false;
+}
+
+void appendUnfolded(std::string_view raw, std::string& out, bool keepSoftBreaks) {
   size_t pos = 0;
   while (pos < raw.size()) {
     const size_t lineEnd = raw.find_first_of("\r\n", pos);
@@ -71,11 +92,14 @@ void appendUnfolded(std::string_view raw, std::string& out) {
       out.append(raw.substr(pos));
       return;
     }
-    out.append(raw.substr(pos, lineEnd - pos));
+    const std::string_view before = raw.substr(pos, lineEnd - pos);
+    out.append(before);
     size_t next = lineEnd;
     while (next < raw.size() && raw[next] == '\r') ++next;
     if (next < raw.size() && raw[next] == '\n') ++next;
-    if (next < raw.size() && isFoldBlank(raw[next]))
+    // After a soft break the next line is taken whole, a leading blank included.
+    const bool soft = keepSoftBreaks && endsInSoftBreak(raw.substr(0, lineEnd));
+    if (!soft && next < raw.size() && isFoldBlank(raw[next]))
       ++next;  // a fold: the line end and one blank vanish
     else
       out.push_back('\n');  // a soft break of quoted-printable text
@@ -83,9 +107,9 @@ void appendUnfolded(std::string_view raw, std::string& out) {
   }
 }
 
-std::string unfold(std::string_view raw) {
+std::string unfold(std::string_view raw, bool keepSoftBreaks) {
   std::string out;
   out.reserve(raw.size());
-  appendUnfolded(raw, out);
+  appendUnfolded(raw, out, keepSoftBreaks);
   return out;
 }

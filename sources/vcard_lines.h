@@ -25,9 +25,10 @@ class ContentLineReader {
   /// The next logical line, or false at the end of the text.
   bool next(RawLine& line);
 
-  /// Quoted-printable values of old writers break lines with a final `=` and
-  /// go on at the start of the next physical line, indented or not; this
-  /// joins those lines onto `line`.
+  /// Quoted-printable values of old writers break lines with a final `=`
+  /// (blanks after it allowed) and go on at the start of the next line; this
+  /// joins those lines onto `line`, up to a line that is a card's own
+  /// BEGIN:VCARD or END:VCARD.
   void extendSoftBreaks(RawLine& line);
 
   /// Bytes from the start of the text to where the next line begins.
@@ -47,9 +48,17 @@ class ContentLineReader {
   size_t nextCr_ = 0;
 };
 
+/// Whether `text` ends in a quoted-printable soft break: `=` and any blanks.
+bool endsInSoftBreak(std::string_view text);
+
+/// Whether `line` is BEGIN:VCARD or END:VCARD (any letter case).
+bool isCardBoundary(std::string_view line);
+
 /// `raw` without its folds: each line end followed by one blank or tab is
 /// removed together with that blank or tab; other line ends are kept as LF.
-std::string unfold(std::string_view raw);
+/// With `keepSoftBreaks`, a line end after a quoted-printable soft break is
+/// kept as LF and the next line kept whole, for the decoder to join.
+std::string unfold(std::string_view raw, bool keepSoftBreaks = false);
 
-/// Appends unfold(raw) to `out`.
-void appendUnfolded(std::string_view raw, std::string& out);
+/// Appends unfold(raw, keepSoftBreaks) to `out`.
+void appendUnfolded(std::string_view raw, std::string& out, bool keepSoftBreaks = false);

@@ -37,7 +37,7 @@ void readVCards(std::string_view text, const VCardNeeds& needs, const std::funct
       continue;
     }
     if (open.empty()) continue;
-    if (property.rawValue.ends_with('=') && property.hasParameterValue("QUOTED-PRINTABLE", "ENCODING")) {
+    if (endsInSoftBreak(property.rawValue) && property.hasParameterValue("QUOTED-PRINTABLE", "ENCODING")) {
       lines.extendSoftBreaks(line);
       if (!parseProperty(line.text, true, property)) continue;
     }

@@ -50,6 +50,14 @@ TEST(VCardReader, ReadsEachCompleteCard) {
       // Quoted-printable with soft breaks, one continuing unindented.
       {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=B6r=\ng M=\n=C3=BCller\nEND:VCARD\n",
        {"J\xC3\xB6rg M\xC3\xBCller |"}},
+      // After a soft break the next line is taken whole, a leading blank too;
+      // blanks after the `=` still make it soft; a card's END or BEGIN ends it.
+      {"BEGIN:VCARD\nFN:T\nTEL;ENCODING=QUOTED-PRINTABLE:+7=\n 495 123\nEND:VCARD", {"T | +7 495 123"}},
+      {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:A=\r\n\t=42\r\nEND:VCARD", {"A\tB |"}},
+      {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BC= \nrgen\nEND:VCARD\n", {"J\xC3\xBCrgen |"}},
+      {"BEGIN:VCARD\r\nFN;ENCODING=QUOTED-PRINTABLE:J=\t \r\n=C3=BC=\r\nrgen\r\nEND:VCARD\r\n", {"J\xC3\xBCrgen |"}},
+      {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:Ann=\nEND:VCARD\nBEGIN:VCARD\nFN:Bo\nEND:VCARD\n", {"Ann |", "Bo |"}},
+      {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:Ann= \nbegin:vcard \nFN:In\nEND:VCARD\nEND:VCARD", {"In |", "Ann |"}},
       {"BEGIN:VCARD\nFN;CHARSET=windows-1252:\x80 \xE9\nEND:VCARD\n", {"\xE2\x82\xAC \xC3\xA9 |"}},
       // Bytes that are not UTF-8 become U+FFFD, so the result stays writable.
       {"BEGIN:VCARD\nFN:bad \xFF byte\nTEL:\xC3\nEND:VCARD\n", {"bad \xEF\xBF\xBD byte | \xEF\xBF\xBD"}},
