@@ -36,6 +36,12 @@ TEST(VCardReader, ReadsEachCompleteCard) {
   test::writeFile(dir / "my face.jpg", "JPG");
   test::writeFile(dir / "empty.jpg", "");
   const std::string local = dir.path() + "/my%20face.jpg";
+  const auto nested = [](int depth) {
+    std::string text;
+    for (int i = 1; i <= depth; ++i) text += "BEGIN:VCARD\nFN:" + std::to_string(i) + "\n";
+    for (int i = 1; i < depth; ++i) text += "END:VCARD\n";
+    return text;
+  };
   const auto photo = [](const std::string& line) { return "BEGIN:VCARD\nFN:P\n" + line + "\nEND:VCARD\n"; };
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
       {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nTEL:+1 (555) 010\r\nEMAIL:A@X.org\r\nUID:urn:42\r\nEND:VCARD\r\n",
@@ -71,9 +77,12 @@ TEST(VCardReader, ReadsEachCompleteCard) {
        {"lf |", "crTEL:1 |", "crlf |"}},
       // A byte-order mark before the first card.
       {"\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:bom\r\nEND:VCARD\r\n", {"bom |"}},
-      // Only complete cards, in order; nested ones come out inner first.
-      {"BEGIN:VCALENDAR\nEND:VCALENDAR\nFN:x\nEND:VCARD\nBEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nFN:cut", {"a |"}},
+      // Cards in order; nested ones come out inner first, those cut short by
+      // the end of the text at the end, and those nested too deep not at all.
+      {"BEGIN:VCALENDAR\nEND:VCALENDAR\nFN:x\nEND:VCARD\nBEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nFN:cut", {"a |", "cut |"}},
       {"BEGIN:VCARD\nFN:outer\nBEGIN:VCARD\nFN:inner\nEND:VCARD\nTEL:1\nEND:VCARD\n", {"inner |", "outer | 1"}},
+      {"BEGIN:VCARD\nFN:outer\nBEGIN:VCARD\nFN:inner\nTEL:1", {"inner | 1", "outer |"}},
+      {nested(20) + "TEL:2\nEND:VCARD\n", {"8 |", "7 |", "6 |", "5 |", "4 |", "3 |", "2 |", "1 | 2"}},
       // Pictures in every form; "hi!!" in base64 is aGkhIQ==.
       {photo("PHOTO;ENCODING=BASE64;JPEG:aGkh\n IQ=="), {"P | | photo=hi!!"}},
       {photo("PHOTO;ENCODING=b:aGkhIQ=="), {"P | | photo=hi!!"}},
@@ -103,6 +112,7 @@ TEST(VCardReader, ReadsTheRealWorldCorpus) {
   // A few files whose reading is known exactly: the start of their first card.
   const std::vector<std::pair<std::string, std::string>> known = {
       {"android-vcard/v21_backslash.vcf", "A;B\\C;D:E\\ |"},
+      {"evolution-data-server/8.vcf", "Frank Dawson | +1-919-676-9515 +1-919-676-9564"},  // cut short
       {"khard/photov4.vcf", "with photo v4 | | uid=photov4 | photo=\x89PNG"},
   };
   for (const auto& [file, start] : known) {
