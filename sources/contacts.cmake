@@ -13,6 +13,7 @@ target_sources(mervo_core PRIVATE
   vcard_card.cpp
   vcard_contacts_store.cpp
   vcard_file_reader.cpp
+  vcard_identifiers.cpp
   vcard_lines.cpp
   vcard_photo.cpp
   vcard_property.cpp

@@ -107,6 +107,18 @@ void appendUnfolded(std::string_view raw, std::string& out, bool keepSoftBreaks)
   }
 }
 
+bool unfoldsToNothing(std::string_view raw) {
+  size_t pos = 0;
+  while (pos < raw.size()) {
+    if (raw[pos] != '\r' && raw[pos] != '\n') return false;
+    while (pos < raw.size() && raw[pos] == '\r') ++pos;
+    if (pos < raw.size() && raw[pos] == '\n') ++pos;
+    if (pos == raw.size() || !isFoldBlank(raw[pos])) return false;  // a line end that stays
+    ++pos;
+  }
+  return true;
+}
+
 std::string unfold(std::string_view raw, bool keepSoftBreaks) {
   std::string out;
   out.reserve(raw.size());

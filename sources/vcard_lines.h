@@ -60,5 +60,8 @@ bool isCardBoundary(std::string_view line);
 /// kept as LF and the next line kept whole, for the decoder to join.
 std::string unfold(std::string_view raw, bool keepSoftBreaks = false);
 
+/// Whether unfold(raw) is empty, told without copying.
+bool unfoldsToNothing(std::string_view raw);
+
 /// Appends unfold(raw, keepSoftBreaks) to `out`.
 void appendUnfolded(std::string_view raw, std::string& out, bool keepSoftBreaks = false);

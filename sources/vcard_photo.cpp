@@ -32,9 +32,9 @@ std::optional<std::string> readLocalFile(const std::string& path) {
 bool photoAvailable(const PhotoSource& photo) {
   switch (photo.kind) {
     case PhotoSource::Kind::inlineBase64:
-      return holdsBase64Data(photo.payload);
+      return base64YieldsBytes(photo.payload);
     case PhotoSource::Kind::inlineText:
-      return photo.payload.find_first_not_of(" \t\r\n") != std::string_view::npos;
+      return !unfoldsToNothing(photo.payload);
     case PhotoSource::Kind::file: {
       const UniqueFd file(openRegularForReading(photo.path));
       return file.isOpen() && isNonEmptyRegular(file.get());
