@@ -3,6 +3,7 @@
 add_executable(fuzz_vcard_reader
   vcard_reader_fuzz.cpp
   ${PROJECT_SOURCE_DIR}/app/unique_fd.cpp
+  ${PROJECT_SOURCE_DIR}/sources/linked_picture.cpp
   ${PROJECT_SOURCE_DIR}/sources/utf8_text.cpp
   ${PROJECT_SOURCE_DIR}/sources/vcard_card.cpp
   ${PROJECT_SOURCE_DIR}/sources/vcard_lines.cpp

@@ -9,6 +9,7 @@ target_sources(mervo_core PRIVATE
   contacts_locations.cpp
   contacts_modes.cpp
   face_file.cpp
+  linked_picture.cpp
   result_writer.cpp
   vcard_card.cpp
   vcard_contacts_store.cpp
@@ -26,6 +27,7 @@ if(MERVO_TESTS)
     contacts_modes_test.cpp
     contacts_program_test.cpp
     face_file_test.cpp
+    linked_picture_test.cpp
     result_writer_test.cpp
     vcard_contacts_store_test.cpp
     vcard_file_reader_test.cpp

@@ -19,7 +19,7 @@ bool isQuotedPrintable(const VCardProperty& property) {
 }
 
 /// A `file:` URI as a local path: `file:///p`, `file:/p` or
-/// `file://localhost/p`; another host gives nothing.
+/// `file://localhost/p`; another host, or a NUL byte (`%00`), gives nothing.
 std::optional<std::string> localPathOfFileUri(std::string_view uri) {
   if (!startsWithIgnoringCase(uri, "file:")) return std::nullopt;
   std::string_view rest = uri.substr(5);
@@ -32,7 +32,9 @@ std::optional<std::string> localPathOfFileUri(std::string_view uri) {
     rest.remove_prefix(slash);
   }
   if (rest.empty() || rest.front() != '/') return std::nullopt;
-  return percentDecode(rest);
+  std::string path = percentDecode(rest);
+  if (path.find('\0') != std::string::npos) return std::nullopt;
+  return path;
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view part) {

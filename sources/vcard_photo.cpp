@@ -1,33 +1,9 @@
 // Picture bytes of a card; see vcard_photo.h.
 #include "sources/vcard_photo.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include "app/unique_fd.h"
+#include "sources/linked_picture.h"
 #include "sources/vcard_lines.h"
 #include "sources/vcard_values.h"
-
-namespace {
-
-int openRegularForReading(const std::string& path) {
-  return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-}
-
-bool isNonEmptyRegular(int fd) {
-  struct stat info {};
-  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-}
-
-std::optional<std::string> readLocalFile(const std::string& path) {
-  const UniqueFd file(openRegularForReading(path));
-  if (!file.isOpen() || !isNonEmptyRegular(file.get())) return std::nullopt;
-  std::optional<std::string> bytes = readToEnd(file);
-  if (!bytes || bytes->empty()) return std::nullopt;
-  return bytes;
-}
-
-}  // namespace
 
 bool photoAvailable(const PhotoSource& photo) {
   switch (photo.kind) {
@@ -35,10 +11,8 @@ bool photoAvailable(const PhotoSource& photo) {
       return base64YieldsBytes(photo.payload);
     case PhotoSource::Kind::inlineText:
       return !unfoldsToNothing(photo.payload);
-    case PhotoSource::Kind::file: {
-      const UniqueFd file(openRegularForReading(photo.path));
-      return file.isOpen() && isNonEmptyRegular(file.get());
-    }
+    case PhotoSource::Kind::file:
+      return isLinkedPicture(photo.path);
   }
   return false;
 }
@@ -53,7 +27,7 @@ std::optional<std::string> photoBytes(const PhotoSource& photo) {
       bytes = percentDecode(unfold(photo.payload));
       break;
     case PhotoSource::Kind::file:
-      return readLocalFile(photo.path);
+      return readLinkedPicture(photo.path);
   }
   if (bytes.empty()) return std::nullopt;
   return bytes;
