@@ -1,0 +1,81 @@
+// The vCard contacts store; see vcard_contacts_store.h.
+#include "sources/vcard/vcard_contacts_store.h"
+
+#include <sys/stat.h>
+
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "sources/vcard/contacts_locations.h"
+#include "sources/vcard/vcard_file_reader.h"
+#include "sources/vcard/vcard_identifiers.h"
+#include "sources/vcard/vcard_photo.h"
+
+namespace {
+
+Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys) {
+  Contact contact;
+  contact.identifier = std::move(identifier);
+  if (keys.fullName && !card.fullName.empty()) contact.fullName = card.fullName;
+  if (keys.handles) {
+    contact.phoneNumbers = card.phoneNumbers;
+    contact.emailAddresses = card.emailAddresses;
+  }
+  if (keys.imageDataAvailable)
+    for (const PhotoSource& photo : card.photos)
+      if (photoAvailable(photo)) {
+        contact.imageDataAvailable = true;
+        break;
+      }
+  return contact;
+}
+
+}  // namespace
+
+VCardContactsStore::VCardContactsStore(std::vector<std::string> locations) : locations_(std::move(locations)) {}
+
+void VCardContactsStore::requestAccess(std::function<void(bool granted)> completion) {
+  try {
+    std::thread([locations = locations_, completion] { completion(locationsReadable(locations)); }).detach();
+  } catch (const std::system_error&) {
+    completion(locationsReadable(locations_));
+  }
+}
+
+bool VCardContactsStore::walkCards(const VCardNeeds& needs,
+                                   const std::function<void(const VCardCard&, std::string)>& visit) {
+  bool complete = true;
+  std::set<std::pair<dev_t, ino_t>> filesRead;  // a file named twice is read once
+  VCardIdentifiers identifiers;
+  for (const std::string& location : locations_) {
+    for (const std::string& path : vCardFilesOf(location, complete)) {
+      struct stat info {};
+      if (stat(path.c_str(), &info) == 0 && !filesRead.emplace(info.st_dev, info.st_ino).second) continue;
+      if (!readVCardFile(path, needs, [&](VCardCard& card) { visit(card, identifiers.identify(card, path)); }))
+        complete = false;
+    }
+  }
+  return complete;
+}
+
+bool VCardContactsStore::enumerateContacts(const ContactKeys& keys,
+                                           const std::function<void(const Contact&)>& visit) {
+  const VCardNeeds needs{keys.fullName, keys.handles, keys.imageDataAvailable};
+  return walkCards(needs, [&](const VCardCard& card, std::string identifier) {
+    visit(contactOf(card, std::move(identifier), keys));
+  });
+}
+
+std::optional<ContactPictures> VCardContactsStore::unifiedContactPictures(const std::string& identifier) {
+  std::optional<ContactPictures> found;
+  walkCards({.photos = true}, [&](const VCardCard& card, const std::string& cardIdentifier) {
+    if (found || cardIdentifier != identifier) return;
+    found = ContactPictures{firstPhotoBytes(card), std::nullopt};
+  });
+  return found;
+}
+
+std::unique_ptr<ContactsStore> makeContactsStore() {
+  return std::make_unique<VCardContactsStore>(contactsLocations());
+}
