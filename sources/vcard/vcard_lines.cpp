@@ -1,8 +1,9 @@
 // Logical lines of vCard text; see vcard_lines.h.
 #include "sources/vcard/vcard_lines.h"
 
-#include <algorithm>
-#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "sources/vcard/vcard_property.h"
 
@@ -10,25 +11,31 @@ namespace {
 
 bool isFoldBlank(char c) { return c == ' ' || c == '\t'; }
 
-/// The first `c` at or after `from`, or the end of `text`.
-size_t findFrom(std::string_view text, char c, size_t from) {
-  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
-  return hit ? static_cast<const char*>(hit) - text.data() : text.size();
+/// The first CR or LF at or after `from`, or the end of `text`: one pass,
+/// sixteen bytes at a time where the processor allows.
+size_t findLineEnd(std::string_view text, size_t from) {
+  size_t at = from;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  for (; at + 16 <= text.size(); at += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)));
+    if (hits != 0) return at + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  }
+#endif
+  for (; at < text.size(); ++at)
+    if (text[at] == '\n' || text[at] == '\r') return at;
+  return text.size();
 }
 
 }  // namespace
 
 ContentLineReader::ContentLineReader(std::string_view text) : text_(text) {
   if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // Windows tools start with a byte-order mark
-  nextLf_ = findFrom(text_, '\n', pos_);
-  nextCr_ = findFrom(text_, '\r', pos_);
 }
 
-size_t ContentLineReader::physicalEnd(size_t from) {
-  if (nextLf_ < from) nextLf_ = findFrom(text_, '\n', from);
-  if (nextCr_ < from) nextCr_ = findFrom(text_, '\r', from);
-  return std::min(nextLf_, nextCr_);
-}
+size_t ContentLineReader::physicalEnd(size_t from) const { return findLineEnd(text_, from); }
 
 size_t ContentLineReader::afterLineEnd(size_t end) const {
   size_t next = end;
@@ -57,13 +64,11 @@ bool ContentLineReader::next(RawLine& line) {
 void ContentLineReader::extendSoftBreaks(RawLine& line) {
   const size_t start = line.text.data() - text_.data();
   while (endsInSoftBreak(line.text)) {
-    const size_t pos = pos_, nextLf = nextLf_, nextCr = nextCr_;
+    const size_t pos = pos_;
     RawLine more;
     if (!next(more)) break;
     if (isCardBoundary(more.text)) {  // a card's own END or BEGIN is never a value's continuation
       pos_ = pos;
-      nextLf_ = nextLf;
-      nextCr_ = nextCr;
       break;
     }
     const size_t end = (more.text.data() - text_.data()) + more.text.size();

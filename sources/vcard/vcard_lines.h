@@ -36,16 +36,12 @@ class ContentLineReader {
 
  private:
   /// End of the physical line that starts at `from` (its line end excluded).
-  size_t physicalEnd(size_t from);
+  size_t physicalEnd(size_t from) const;
   /// Where the physical line after the one ending at `end` starts.
   size_t afterLineEnd(size_t end) const;
 
   std::string_view text_;
   size_t pos_ = 0;
-  // The next LF and CR at or after the last search start; each is searched
-  // for again only when passed, so a file without one of them stays linear.
-  size_t nextLf_ = 0;
-  size_t nextCr_ = 0;
 };
 
 /// Whether `text` ends in a quoted-printable soft break: `=` and any blanks.
