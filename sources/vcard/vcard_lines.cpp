@@ -5,7 +5,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "sources/vcard/vcard_property.h"
+#include "base/ascii_case.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ bool endsInSoftBreak(std::string_view text) {
 bool isCardBoundary(std::string_view line) {
   while (!line.empty() && isFoldBlank(line.back())) line.remove_suffix(1);
   for (const std::string_view boundary : {"BEGIN:VCARD", "END:VCARD"})
-    if (line.size() == boundary.size() && equalsIgnoringCase(line, boundary)) return true;
+    if (line.size() == boundary.size() && equalsIgnoringAsciiCase(line, boundary)) return true;
   return false;
 }
 
