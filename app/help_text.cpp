@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "app/mode_table.h"
-#include "app/standard_streams.h"
+#include "base/standard_streams.h"
 
 #ifndef MERVO_VERSION
 #error "MERVO_VERSION is set by the build"

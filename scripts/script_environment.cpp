@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "install/program_modules.h"
+#include "base/program_modules.h"
 #include "scripts/run_script.h"
 
 extern char** environ;
