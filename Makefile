@@ -31,9 +31,10 @@ install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
 	@cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
 
+# The list holds paths without DESTDIR: give the same DESTDIR as the install.
 uninstall:
-	@xargs -r -d '\n' rm -fv <$(BUILD)/installed-files.txt
-	@sed -n 's|/tovana-mervo/[^/]*$$|/tovana-mervo|p' $(BUILD)/installed-files.txt | sort -u | xargs -r rmdir --ignore-fail-on-non-empty
+	@sed 's|^|$(DESTDIR)|' $(BUILD)/installed-files.txt | xargs -r -d '\n' rm -fv
+	@sed -n 's|^\(.*/tovana-mervo\)/[^/]*$$|$(DESTDIR)\1|p' $(BUILD)/installed-files.txt | sort -u | xargs -r rmdir --ignore-fail-on-non-empty
 
 package: build
 	@cd $(BUILD) && cpack -G DEB
