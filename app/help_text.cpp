@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "app/mode_table.h"
-#include "base/standard_streams.h"
+#include "base/write_all.h"
 
 #ifndef MERVO_VERSION
 #error "MERVO_VERSION is set by the build"
@@ -57,6 +57,6 @@ std::string versionText() { return std::string("tovana-mervo ") + MERVO_VERSION 
 
 void runHelpOrVersion(const Arguments& args) {
   // A text that did not reach standard output is a failure the caller sees.
-  if (hasArgument(args, "--help")) std::exit(writeMessage(STDOUT_FILENO, helpText()) ? 0 : 1);
-  if (hasArgument(args, "--version")) std::exit(writeMessage(STDOUT_FILENO, versionText()) ? 0 : 1);
+  if (hasArgument(args, "--help")) std::exit(writeAll(STDOUT_FILENO, helpText()) ? 0 : 1);
+  if (hasArgument(args, "--version")) std::exit(writeAll(STDOUT_FILENO, versionText()) ? 0 : 1);
 }
