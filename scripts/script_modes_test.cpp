@@ -85,6 +85,14 @@ TEST(ScriptModes, InstallModeIsForcedOnlyWithItsFlag) {
   }
 }
 
+TEST(ScriptModes, ScriptsCallBackTheProgramThatStartedThem) {
+  TestBundle bundle;
+  bundle.writeSetup("echo \"$TOVANA_MERVO_BIN\"\n");
+  const auto run = runProgram({"--setup"}, {{"TOVANA_MERVO_ROOT", bundle.root()},
+                                            {"TOVANA_MERVO_BIN", "/elsewhere/tovana-mervo"}});
+  EXPECT_EQ(run.out, std::filesystem::canonical(MERVO_BINARY).string() + "\n");
+}
+
 TEST(ScriptModes, RelativeRootRunsTheScriptTheInstallationTestFound) {
   test::ScopedTempDir parent;
   test::writeFile(parent / "bundle/setup.sh", "echo \"$0 in $(pwd -P)\"\n");

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QIcon>
 #include <QtGlobal>
 
 #include <chrono>
@@ -71,6 +72,10 @@ extern "C" __attribute__((visibility("default"))) int tovanaMervoRunWindow(int a
   QtMessageHandler previous = qInstallMessageHandler(quietStartHandler);
   QApplication app(qtArgc, argv);
   qInstallMessageHandler(previous);
+  // Named as the menu entry and the installed icon are, so that the desktop
+  // shows the window under its menu entry, with its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tovana-mervo"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tovana-mervo")));
 
   DesktopActions desktop;
   MervoWindowController controller(desktop);
