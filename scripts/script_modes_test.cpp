@@ -99,4 +99,30 @@ TEST(ScriptModes, RelativeRootRunsTheScriptTheInstallationTestFound) {
   EXPECT_EQ(run.out, "tick in " + inside + "\n");
 }
 
+TEST(ScriptModes, ScriptsRunWithDefaultSignalsWhateverTheCallerIgnores) {
+  TestBundle bundle;
+  bundle.writeSetup("echo set up; exit 5\n");
+  struct Case {
+    std::string ignored, tick, mode;
+    int status;
+    std::string out;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"CHLD", "exit 0", "--tick", 0, ""},
+           {"CHLD", "exit 9", "--tick", 9, ""},
+           {"CHLD", "", "--setup", 5, "set up\n"},
+           // A shell started with a signal ignored cannot undo that itself.
+           {"CHLD INT TERM HUP", "kill -TERM $$; exit 0", "--tick", 128 + SIGTERM, ""},
+           {"INT", "kill -INT $$; exit 0", "--tick", 128 + SIGINT, ""},
+       }) {
+    bundle.writeTick(c.tick + "\n");
+    // bash passes an ignored signal on through exec, as any caller may.
+    const auto run = test::runExecutable(
+        "/bin/bash", {"-c", "trap '' " + c.ignored + "; exec \"$0\" " + c.mode, MERVO_BINARY},
+        {{"TOVANA_MERVO_ROOT", bundle.root()}});
+    EXPECT_EQ(run.status, c.status) << c.mode << " '" << c.tick << "' ignoring " << c.ignored;
+    EXPECT_EQ(run.out, c.out) << c.mode << " ignoring " << c.ignored;
+  }
+}
+
 }  // namespace

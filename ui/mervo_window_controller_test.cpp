@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <signal.h>
+
 #include <memory>
 #include <string>
 
@@ -173,6 +175,21 @@ class tst_MervoWindowController : public QObject {
     controller.startSetup();
     QCoreApplication::processEvents();
     QCOMPARE(shown, flow);
+  }
+
+  void setupSucceedsWhenTheProgramWasStartedIgnoringChildren() {
+    TestHome home;
+    home.write("bundle/setup.sh", "echo done\n");
+    home.grantAccess();
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignore, &old);
+    FakeSystem system;
+    MervoWindowController controller(system);
+    controller.launch();
+    QTRY_COMPARE_WITH_TIMEOUT(controller.window()->headline()->text(),
+                              SetupScreens::success().headline, 20000);
+    sigaction(SIGCHLD, &old, nullptr);
   }
 
   void showAndAppendApplyLaterEvenOnTheUiThread() {
