@@ -33,4 +33,24 @@ TEST(Program, WindowWithoutDisplaySaysSoInOneLine) {
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
 }
 
+TEST(Program, ArgumentsNeverReachTheWindowToolkit) {
+  ScopedTempDir home;
+  test::writeFile(home / "Library/Messages/chat.db", "");
+  // Were the toolkit to take "-platform offscreen", the window would run
+  // unseen until this script ends the program.
+  test::writeFile(home / "bundle/setup.sh", "sleep 0.5; kill -TERM $PPID\n");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--platform", "offscreen"}, {"-platform", "offscreen"}}) {
+    auto run = runProgram(args, {{"HOME", home.path()},
+                                 {"TOVANA_MERVO_ROOT", home / "bundle"},
+                                 {"DISPLAY", ":4097"},  // no such display
+                                 {"WAYLAND_DISPLAY", std::nullopt},
+                                 {"QT_QPA_PLATFORM", std::nullopt}});
+    EXPECT_EQ(run.status, 1) << args[0];
+    EXPECT_EQ(run.err.rfind("tovana-mervo: the setup window cannot be shown (DISPLAY=:4097)", 0),
+              0u)
+        << args[0] << ": " << run.err;
+  }
+}
+
 }  // namespace

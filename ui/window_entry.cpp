@@ -67,9 +67,13 @@ extern "C" __attribute__((visibility("default"))) int tovanaMervoRunWindow(int a
     writeMessage(STDERR_FILENO, kNoDisplayMessage);
     return 1;
   }
-  int qtArgc = argc;
+  // The toolkit gets the program's name and nothing else: the arguments are
+  // the program's (unknown ones are ignored), and options such as -platform
+  // or -qwindowtitle must not change or hide the window.
+  int qtArgc = argc > 0 ? 1 : 0;
+  char* qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
   QtMessageHandler previous = qInstallMessageHandler(quietStartHandler);
-  QApplication app(qtArgc, argv);
+  QApplication app(qtArgc, qtArgv);
   qInstallMessageHandler(previous);
 
   DesktopActions desktop;
