@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include "ui/busy_indicator.h"
 #include "ui/setup_screens.h"
@@ -22,6 +24,9 @@ constexpr int kBodyPixels = 13;
 constexpr int kLogPixels = 11;
 constexpr int kMargin = 28;
 constexpr int kFullWidth = SetupWindow::kContentWidth - 2 * kMargin;
+
+// The user state of a log block that continues the line before it.
+constexpr int kDisplayBreak = 1;
 
 /// The platform's secondary text colour: the palette's placeholder text.
 void useSecondaryTextColour(QWidget* widget) {
@@ -109,9 +114,43 @@ void SetupWindow::applyScreen(const Screen& screen) {
 void SetupWindow::appendLog(const QString& text) {
   logView_->show();
   logEnd_.movePosition(QTextCursor::End);
-  logEnd_.insertText(text);
+  // The text goes in as few insertions as the display breaks allow: each
+  // insertion lays out the lines it touches once.
+  qsizetype column = logEnd_.block().length() - 1;
+  qsizetype insertedUpTo = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('\n')) {
+      column = 0;
+      continue;
+    }
+    // Never between the two halves of a character beyond 16 bits.
+    if (column >= kLongestLogLine && !text[i].isLowSurrogate()) {
+      insertLog(text, insertedUpTo, i);
+      logEnd_.insertBlock();
+      logEnd_.block().setUserState(kDisplayBreak);
+      insertedUpTo = i;
+      column = 0;
+    }
+    ++column;
+  }
+  insertLog(text, insertedUpTo, text.size());
   QScrollBar* bar = logView_->verticalScrollBar();
   bar->setValue(bar->maximum());
+}
+
+void SetupWindow::insertLog(const QString& text, qsizetype from, qsizetype to) {
+  if (to > from) logEnd_.insertText(text.sliced(from, to - from));
+}
+
+QString SetupWindow::logText() const {
+  QString text;
+  const QTextDocument* document = logView_->document();
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    if (block != document->begin() && block.userState() != kDisplayBreak)
+      text += QLatin1Char('\n');
+    text += block.text();
+  }
+  return text;
 }
 
 void SetupWindow::present() {
