@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 #include "scripts/test_bundle.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "app/standard_streams.h"
+#include "base/standard_streams.h"
 #include "ui/display_check.h"
 
 namespace {

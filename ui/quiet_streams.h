@@ -12,7 +12,7 @@
 
 #include <QtGlobal>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 
 class QuietStreams {
  public:
