@@ -14,6 +14,7 @@
 #include <signal.h>
 #include <time.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -270,6 +271,37 @@ class tst_MervoWindowController : public QObject {
                qPrintable(QString::number(block.text().size())));
       QVERIFY(block.text().isEmpty() || !block.text().front().isLowSurrogate());
     }
+  }
+
+  void bodyWithALongPathWrapsInsteadOfRunningOffTheEdge() {
+    // One segment with nowhere to break between words.
+    const QString root =
+        QStringLiteral("/home/ana/") + QStringLiteral("TovanaCaptureBundle").repeated(8);
+    SetupWindow window;
+    window.applyScreen(SetupScreens::missingFiles(root));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.body()->text(), SetupScreens::missingFiles(root).body);
+    const QImage image = window.body()->grab().toImage();
+    QMap<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    const QRgb background = std::max_element(counts.constKeyValueBegin(), counts.constKeyValueEnd(),
+                                             [](auto a, auto b) { return a.second < b.second; })
+                                ->first;
+    int inkedLines = 0;
+    bool inLine = false;
+    for (int y = 0; y < image.height(); ++y) {
+      bool inked = false;
+      for (int x = 0; x < image.width(); ++x) inked = inked || image.pixel(x, y) != background;
+      inkedLines += inked && !inLine;
+      inLine = inked;
+      for (int x = image.width() - 2; x < image.width(); ++x)
+        QVERIFY2(image.pixel(x, y) == background,
+                 qPrintable(QStringLiteral("ink at the right edge, row %1").arg(y)));
+    }
+    // The opening words, the path over two lines or more, the closing words.
+    QVERIFY2(inkedLines >= 5, qPrintable(QString::number(inkedLines)));
   }
 
   void showAndAppendApplyLaterEvenOnTheUiThread() {

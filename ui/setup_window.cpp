@@ -13,6 +13,7 @@
 
 #include "ui/busy_indicator.h"
 #include "ui/setup_screens.h"
+#include "ui/wrapping_label.h"
 
 namespace {
 
@@ -64,11 +65,10 @@ void SetupWindow::buildViews() {
   headline_->setFont(systemFontOfPixelSize(kHeadlinePixels, QFont::DemiBold));
   headline_->setTextFormat(Qt::PlainText);
 
-  body_ = new QLabel(this);
+  // The missing-files body holds a path, which may be one long word.
+  body_ = new WrappingLabel(this);
   body_->setGeometry(frameFromBottomLeft(kMargin, 296, kFullWidth, 96));
   body_->setFont(systemFontOfPixelSize(kBodyPixels, QFont::Normal));
-  body_->setTextFormat(Qt::PlainText);
-  body_->setWordWrap(true);
   body_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   useSecondaryTextColour(body_);
 
