@@ -114,7 +114,7 @@ int32_t ChildProcess::wait() {
     reaped = ::waitpid(pid_, &status, 0);
   } while (reaped < 0 && errno == EINTR);
   pid_ = -1;
-  if (reaped < 0) return 127;  // reaped by someone else: the status is lost
+  if (reaped < 0) return kCannotStartStatus;  // reaped by someone else: the status is lost
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return WEXITSTATUS(status);
 }

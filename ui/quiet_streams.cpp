@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "base/standard_streams.h"
+#include "base/write_all.h"
 #include "ui/display_check.h"
 
 namespace {
@@ -38,7 +38,7 @@ void quietMessageHandler(QtMsgType type, const QMessageLogContext&, const QStrin
   const QString what =
       message.section(QLatin1Char('\n'), 0, 0).section(QLatin1String(". "), 0, 0);
   const int fd = gOwnErrorFd.load();
-  writeMessage(fd >= 0 ? fd : STDERR_FILENO,
+  writeAll(fd >= 0 ? fd : STDERR_FILENO,
                "tovana-mervo: the setup window cannot be shown (" +
                    describeDisplay(currentDisplayEnvironment()) + "): " + what.toStdString() +
                    "\n");

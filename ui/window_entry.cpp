@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/standard_streams.h"
+#include "base/write_all.h"
 #include "ui/desktop_actions.h"
 #include "ui/display_check.h"
 #include "ui/mervo_window_controller.h"
@@ -32,7 +32,7 @@ void traceScreensWhenAsked(MervoWindowController& controller, int fd) {
                      const auto now = std::chrono::system_clock::now().time_since_epoch();
                      const auto micros =
                          std::chrono::duration_cast<std::chrono::microseconds>(now).count();
-                     writeMessage(fd, std::to_string(micros) + " " + headline.toStdString() + "\n");
+                     writeAll(fd, std::to_string(micros) + " " + headline.toStdString() + "\n");
                    });
 }
 
@@ -40,7 +40,7 @@ void traceScreensWhenAsked(MervoWindowController& controller, int fd) {
 
 extern "C" __attribute__((visibility("default"))) int tovanaMervoRunWindow(int argc, char** argv) {
   if (!hasDisplayToOpen(currentDisplayEnvironment())) {
-    writeMessage(STDERR_FILENO, kNoDisplayMessage);
+    writeAll(STDERR_FILENO, kNoDisplayMessage);
     return 1;
   }
   // The toolkit gets the program's name and nothing else: the arguments are

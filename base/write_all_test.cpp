@@ -1,5 +1,5 @@
-// writeMessage against descriptors that take bytes slowly or not at all.
-#include "base/standard_streams.h"
+// writeAll against descriptors that take bytes slowly or not at all.
+#include "base/write_all.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(WriteMessage, NonBlockingPipeThatFillsUpGetsEveryByte) {
+TEST(WriteAll, NonBlockingPipeThatFillsUpGetsEveryByte) {
   std::optional<Pipe> pipe = makePipe();
   ASSERT_TRUE(pipe);
   ASSERT_EQ(fcntl(pipe->writeEnd.get(), F_SETFL, O_NONBLOCK), 0);
@@ -20,7 +20,7 @@ TEST(WriteMessage, NonBlockingPipeThatFillsUpGetsEveryByte) {
   for (int i = 0; message.size() < 1'000'000; ++i) message += std::to_string(i) + "\n";
   bool sent = false;
   std::thread writer([&] {
-    sent = writeMessage(pipe->writeEnd.get(), message);
+    sent = writeAll(pipe->writeEnd.get(), message);
     pipe->writeEnd.reset();
   });
   // The reader starts late, so the pipe is full long before it empties.
@@ -33,12 +33,12 @@ TEST(WriteMessage, NonBlockingPipeThatFillsUpGetsEveryByte) {
   EXPECT_TRUE(*received == message);
 }
 
-TEST(WriteMessage, RealErrorIsReportedAtOnce) {
+TEST(WriteAll, RealErrorIsReportedAtOnce) {
   UniqueFd full(open("/dev/full", O_WRONLY | O_NONBLOCK | O_CLOEXEC));
   ASSERT_TRUE(full.isOpen());
-  EXPECT_FALSE(writeMessage(full.get(), "no room\n"));
-  EXPECT_FALSE(writeMessage(-1, "no descriptor\n"));
-  EXPECT_TRUE(writeMessage(full.get(), ""));
+  EXPECT_FALSE(writeAll(full.get(), "no room\n"));
+  EXPECT_FALSE(writeAll(-1, "no descriptor\n"));
+  EXPECT_TRUE(writeAll(full.get(), ""));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "base/standard_streams.h"
+#include "base/write_all.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -18,14 +18,14 @@ bool waitUntilWritable(int fd) {
 
 }  // namespace
 
-bool writeMessage(int fd, std::string_view bytes) {
+bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(fd)) continue;
-      return false;
-    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(fd))
+      continue;
+    // A write that takes nothing would be retried forever.
+    if (written <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(written));
   }
   return true;
