@@ -242,7 +242,7 @@ class tst_MervoWindowController : public QObject {
     QVERIFY(log == piece.repeated(pieces));
     // A UI thread held far beyond the 50 ms goal (sanitizers and a busy
     // machine allowed for) could not even close the window.
-    QVERIFY2(longestBusyMs < 100, qPrintable(QString::number(longestBusyMs)));
+    QVERIFY2(longestBusyMs < 150, qPrintable(QString::number(longestBusyMs)));
     controller.window()->close();
     QCOMPARE(system.endings, 1);
   }
