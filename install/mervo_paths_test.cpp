@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "install/access.h"
 #include "install/home_directory.h"
 #include "tests/test_support.h"
 
@@ -48,6 +49,21 @@ TEST(HomeDirectory, FallsBackToTheUserDatabase) {
   EXPECT_EQ(fromDatabase.front(), '/');
   ScopedEnv set("HOME", "/some/home");
   EXPECT_EQ(homeDirectory(), "/some/home");
+}
+
+// Paths under the home directory never hold "//", whatever $HOME ends with.
+TEST(HomeDirectory, HasNoTrailingSeparator) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"/home/ana/", "/home/ana/Library/Messages/chat.db"},
+      {"/home/ana//", "/home/ana/Library/Messages/chat.db"},
+      {"/home/ana", "/home/ana/Library/Messages/chat.db"},
+      {"/", "/Library/Messages/chat.db"},
+      {"//", "/Library/Messages/chat.db"}};
+  for (auto [home, canary] : rows) {
+    ScopedEnv set("HOME", home);
+    EXPECT_EQ(Access::canaryPaths().front(), canary) << "HOME=" << home;
+    EXPECT_EQ(MervoPaths::root().find("//"), std::string::npos) << "HOME=" << home;
+  }
 }
 
 }  // namespace
