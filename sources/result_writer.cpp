@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cstdlib>
 
 #include "app/standard_streams.h"
@@ -37,12 +39,18 @@ int writeResult(int fd, const std::optional<std::string>& jsonText, bool okIsTru
   // A failure line beside a success status would tell the caller two things
   // at once; the fallback line always ends with the failure status.
   const bool usable = jsonText.has_value();
-  writeMessage(fd, usable ? std::string_view(*jsonText) : std::string_view(kUnserialisableResult));
-  writeMessage(fd, "\n");
-  return usable && okIsTrue ? kStatusOk : kStatusFailed;
+  // A caller that reads the status must not take a line that never reached
+  // it (a full disk, a closed descriptor) for a success.
+  const bool lineWritten =
+      writeMessage(fd, usable ? std::string_view(*jsonText) : std::string_view(kUnserialisableResult)) &&
+      writeMessage(fd, "\n");
+  return usable && okIsTrue && lineWritten ? kStatusOk : kStatusFailed;
 }
 
 void emitText(const std::optional<std::string>& jsonText, bool okIsTrue) {
+  // A reader that has gone makes the write fail with EPIPE, which ends in the
+  // failure status like any other lost line, rather than in SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
   std::exit(writeResult(STDOUT_FILENO, jsonText, okIsTrue));
 }
 

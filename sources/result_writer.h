@@ -1,6 +1,7 @@
 // How every dump run ends: its one result object goes to standard output as a
 // single line of JSON, then a line feed as a second write, and the process
-// exits 0 when the object's `ok` is the boolean true, 2 otherwise.
+// exits 0 when the object's `ok` is the boolean true and the whole line was
+// written, 2 otherwise.
 // Called on the main thread, once per process.
 #pragma once
 
@@ -23,7 +24,8 @@ inline constexpr const char* kUnserialisableResult = "{\"ok\":false}";
 [[noreturn]] void emitText(const std::optional<std::string>& jsonText, bool okIsTrue);
 
 /// The work of emitText without the exit: writes to `fd` and returns the
-/// status the process should end with.
+/// status the process should end with (2 when the line did not fully reach
+/// `fd`).
 int writeResult(int fd, const std::optional<std::string>& jsonText, bool okIsTrue);
 
 }  // namespace NativeSources
