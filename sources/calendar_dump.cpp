@@ -1,7 +1,11 @@
 // --calendar-dump: asks for calendar access, reads a fresh store and ends the
-// process with the result line. Runs on the main thread.
+// process with the result line. Runs on the main thread. The one dump case
+// that writes to standard error: a calendar reader that cannot be loaded.
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
+#include "app/standard_streams.h"
 #include "sources/access_requests.h"
 #include "sources/calendar_dump_text.h"
 #include "sources/native_sources.h"
@@ -10,11 +14,17 @@
 namespace NativeSources {
 
 void dumpCalendar(double fromUnix, double toUnix) {
-  const nlohmann::json refused = {{"ok", false}, {"reason", "calendar access was not granted"}};
-  if (!requestCalendar()) emit(refused);
-  // The store of the access request is gone; reading takes a store of its own.
-  std::unique_ptr<CalendarStore> store = makeCalendarStore();
-  if (!store) emit(refused);
+  // Reading takes a store of its own, apart from the access request's. It is
+  // made first: without the calendar reader there is nothing to ask, and the
+  // caller must learn that the program is incomplete, not that access was
+  // refused. The loader's reason goes to standard error for whoever installs.
+  std::string loadError;
+  std::unique_ptr<CalendarStore> store = makeCalendarStore(&loadError);
+  if (!store) {
+    writeMessage(STDERR_FILENO, loadError + "\n");
+    emit({{"ok", false}, {"reason", "the calendar reader is not installed"}});
+  }
+  if (!requestCalendar()) emit({{"ok", false}, {"reason", "calendar access was not granted"}});
   emitText(calendarDumpText(*store, fromUnix, toUnix), true);
 }
 

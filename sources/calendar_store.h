@@ -37,5 +37,7 @@ class CalendarStore {
                                const std::function<void(const CalendarEvent&)>& visit) = 0;
 };
 
-/// A new store of this machine's kind, or nothing when none can be had.
-std::unique_ptr<CalendarStore> makeCalendarStore();
+/// A new store of this machine's kind, or nothing when none can be had; then
+/// `error`, when given, holds a one-line reason (the calendar reader's module
+/// could not be loaded, for instance).
+std::unique_ptr<CalendarStore> makeCalendarStore(std::string* error = nullptr);

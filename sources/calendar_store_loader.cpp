@@ -5,10 +5,12 @@
 #include "install/program_modules.h"
 #include "sources/calendar_store.h"
 
-std::unique_ptr<CalendarStore> makeCalendarStore() {
+std::unique_ptr<CalendarStore> makeCalendarStore(std::string* error) {
   using NewStore = CalendarStore* (*)();
   auto create = reinterpret_cast<NewStore>(
-      loadModuleSymbol("tovana-mervo-calendar.so", "tovanaMervoNewCalendarStore"));
+      loadModuleSymbol("tovana-mervo-calendar.so", "tovanaMervoNewCalendarStore", error));
   if (!create) return nullptr;
-  return std::unique_ptr<CalendarStore>(create());
+  std::unique_ptr<CalendarStore> store(create());
+  if (!store && error) *error = "the calendar module made no store";
+  return store;
 }

@@ -111,4 +111,18 @@ TEST(CalendarDumpProgram, OnlyTheCalendarDumpLoadsLibical) {
   }
 }
 
+// The program copied without its calendar module says so, rather than that
+// access was refused, and tells standard error why the module did not load.
+TEST(CalendarDumpProgram, AMissingCalendarReaderIsReportedAsSuch) {
+  test::ScopedTempDir dir;
+  std::filesystem::copy_file(MERVO_BINARY, dir / "tovana-mervo");
+  std::filesystem::permissions(dir / "tovana-mervo", std::filesystem::perms::owner_all);
+  const test::ProgramRun run = test::runExecutable(dir / "tovana-mervo", {"--calendar-dump"},
+                                                   {{"TOVANA_MERVO_CALENDARS", dir.path()}});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "{\"ok\":false,\"reason\":\"the calendar reader is not installed\"}\n");
+  EXPECT_NE(run.err.find("tovana-mervo-calendar"), std::string::npos) << run.err;
+  EXPECT_TRUE(run.err.ends_with('\n')) << run.err;
+}
+
 }  // namespace
