@@ -29,7 +29,8 @@ if(MERVO_TESTS)
     vcard_contacts_store_test.cpp
     vcard_file_reader_test.cpp
     vcard_reader_test.cpp)
-  target_link_libraries(contacts_tests PRIVATE mervo_test_support GTest::gtest_main)
+  # The calendar store's code too: the access tests hold both stores.
+  target_link_libraries(contacts_tests PRIVATE mervo_ical_store mervo_test_support GTest::gtest_main)
   add_dependencies(contacts_tests tovana-mervo tovana-mervo-calendar)
   gtest_discover_tests(contacts_tests DISCOVERY_MODE PRE_TEST)
 endif()

@@ -3,8 +3,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <system_error>
-#include <thread>
 
 #include "sources/contacts_locations.h"
 #include "sources/vcard_photo.h"
@@ -50,14 +48,11 @@ std::string contactIdentifier(const VCardCard& card, const std::string& path) {
   return derived;
 }
 
-VCardContactsStore::VCardContactsStore(std::vector<std::string> locations) : locations_(std::move(locations)) {}
+VCardContactsStore::VCardContactsStore(std::vector<std::string> locations, LocationsCheck check)
+    : locations_(std::move(locations)), check_(std::move(check)) {}
 
 void VCardContactsStore::requestAccess(std::function<void(bool granted)> completion) {
-  try {
-    std::thread([locations = locations_, completion] { completion(locationsReadable(locations)); }).detach();
-  } catch (const std::system_error&) {
-    completion(locationsReadable(locations_));
-  }
+  answerAccessOnOwnThread(locations_, check_, std::move(completion));
 }
 
 bool VCardContactsStore::walkCards(const VCardNeeds& needs,
