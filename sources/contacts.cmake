@@ -9,6 +9,9 @@ target_sources(mervo_core PRIVATE
   contacts_locations.cpp
   contacts_modes.cpp
   face_file.cpp
+  face_file_in_place.cpp
+  face_file_signals.cpp
+  face_file_temps.cpp
   result_writer.cpp
   vcard_card.cpp
   vcard_contacts_store.cpp
