@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "base/home_directory.h"
 #include "install/access.h"
-#include "install/home_directory.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sources/ical_calendar_store.h"
-#include "sources/vcard_contacts_store.h"
+#include "sources/ical/ical_calendar_store.h"
+#include "sources/vcard/vcard_contacts_store.h"
 
 #include <chrono>
 #include <latch>

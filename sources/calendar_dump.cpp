@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/standard_streams.h"
+#include "base/standard_streams.h"
 #include "sources/access_requests.h"
 #include "sources/calendar_dump_text.h"
 #include "sources/native_sources.h"

@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 #include "sources/face_file_in_place.h"
 #include "sources/face_file_signals.h"
 #include "sources/face_file_temps.h"

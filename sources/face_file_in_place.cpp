@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 
 bool rewriteInPlace(const std::string& path, std::string_view bytes, ExportSignalGuard& guard) {
   // O_NOFOLLOW: a link at the path is never written through. O_NONBLOCK: a
