@@ -63,14 +63,6 @@ bool waitForGrant(double timeoutSeconds, const std::function<void(GrantCompletio
   return cell->granted.load(std::memory_order_acquire);
 }
 
-bool requestAccessOf(std::unique_ptr<CalendarStore> store, double timeoutSeconds) {
-  return askStore(std::move(store), timeoutSeconds);
-}
-
-bool requestAccessOf(std::unique_ptr<ContactsStore> store, double timeoutSeconds) {
-  return askStore(std::move(store), timeoutSeconds);
-}
-
 bool requestCalendar(double timeoutSeconds) { return askStore(makeCalendarStore(), timeoutSeconds); }
 
 bool requestContacts(double timeoutSeconds) { return askStore(makeContactsStore(), timeoutSeconds); }

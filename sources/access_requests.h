@@ -4,10 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <memory>
-
-class CalendarStore;
-class ContactsStore;
 
 /// Called once, on any thread, with whether access was granted.
 using GrantCompletion = std::function<void(bool granted)>;
@@ -19,11 +15,6 @@ namespace NativeSources {
 /// granted flag at that moment. A completion that runs after the wait ended
 /// is harmless: the flag and the signal it touches are shared with it.
 bool waitForGrant(double timeoutSeconds, const std::function<void(GrantCompletion)>& request);
-
-/// Asks `store` for access and lets it go when the wait ends, whatever its
-/// own threads are still doing; false unless granted in time.
-bool requestAccessOf(std::unique_ptr<CalendarStore> store, double timeoutSeconds);
-bool requestAccessOf(std::unique_ptr<ContactsStore> store, double timeoutSeconds);
 
 /// Asks a new calendar store for access; false unless granted in time.
 bool requestCalendar(double timeoutSeconds = 120);

@@ -1,17 +1,10 @@
 // Tests of the grant wait: answers in time, refusals, silence until the
-// deadline, answers that come after the caller stopped waiting, and stores
-// whose access check hangs.
+// deadline, and answers that come after the caller stopped waiting.
 #include "sources/access_requests.h"
 
 #include <gtest/gtest.h>
 
-#include "sources/ical/ical_calendar_store.h"
-#include "sources/vcard/vcard_contacts_store.h"
-
 #include <chrono>
-#include <latch>
-#include <memory>
-#include <semaphore>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -52,34 +45,6 @@ TEST(WaitForGrant, SilenceIsFalseAtTheDeadlineAndALateGrantChangesNothing) {
 TEST(WaitForGrant, GrantRacingTheDeadlineIsSafe) {
   // Under the thread and address sanitizers this shows the cell is shared safely.
   for (int round = 0; round < 50; ++round) waitForGrant(0.0005, AnsweringThreads().answering(true));
-}
-
-// A store whose check of its locations hangs (a dead network mount) still
-// gives its requester an answer by the deadline, and letting the store go
-// does not wait for that check.
-TEST(AccessRequests, BothStoresAnswerByTheDeadlineWhateverTheirThreadsDo) {
-  auto released = std::make_shared<std::latch>(1);
-  const LocationsCheck stuck = [released](const std::vector<std::string>&) {
-    released->wait();
-    return true;
-  };
-  // Without this, a store that waited for its thread would hang the test.
-  std::binary_semaphore finished{0};
-  std::thread release([released, &finished] {
-    (void)finished.try_acquire_for(std::chrono::seconds(3));
-    released->count_down();
-  });
-  const auto askedWithin = [](auto store) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(NativeSources::requestAccessOf(std::move(store), 0.1));
-    return std::chrono::steady_clock::now() - start;
-  };
-  EXPECT_LT(askedWithin(std::make_unique<ICalCalendarStore>(std::vector<std::string>{"/"}, stuck)),
-            std::chrono::seconds(1)) << "calendar";
-  EXPECT_LT(askedWithin(std::make_unique<VCardContactsStore>(std::vector<std::string>{"/"}, stuck)),
-            std::chrono::seconds(1)) << "contacts";
-  finished.release();
-  release.join();
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
+#include <memory>
+#include <semaphore>
 #include <thread>
 
 #include "sources/vcard/contacts_locations.h"
@@ -72,6 +75,20 @@ TEST(VCardContactsStore, AnswersAccessOnAnotherThreadAndOutlivesTheStore) {
   });  // the store is gone before the answer may have come
   const auto [granted, thread] = answer.get_future().get();
   EXPECT_TRUE(granted && thread != std::this_thread::get_id());
+}
+
+// A check of the locations stuck in the file system (a dead network mount)
+// must not hold up whoever lets the store go: the requester's deadline alone
+// decides how long a dump waits.
+TEST(VCardContactsStore, LettingGoDoesNotWaitForAStuckAccessCheck) {
+  auto release = std::make_shared<std::binary_semaphore>(0);
+  const LocationsCheck stuck = [release](const std::vector<std::string>&) {
+    return release->try_acquire_for(std::chrono::seconds(3));
+  };
+  const auto start = std::chrono::steady_clock::now();
+  VCardContactsStore(std::vector<std::string>{"/"}, stuck).requestAccess([](bool) {});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  release->release();
 }
 
 }  // namespace
