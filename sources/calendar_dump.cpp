@@ -1,31 +1,93 @@
-// --calendar-dump: asks for calendar access, reads a fresh store and ends the
-// process with the result line. Runs on the main thread. The one dump case
-// that writes to standard error: a calendar reader that cannot be loaded.
+// The calendar dump; see calendar_dump.h. The one dump case that writes to
+// standard error: a calendar reader that cannot be loaded.
+#include "sources/calendar_dump.h"
+
 #include <unistd.h>
 
-#include <nlohmann/json.hpp>
+#include <string_view>
 
-#include "base/standard_streams.h"
+#include "base/ascii_case.h"
+#include "base/write_all.h"
 #include "sources/access_requests.h"
-#include "sources/calendar_dump_text.h"
-#include "sources/native_sources.h"
+#include "sources/json_text.h"
+#include "sources/machine_stores.h"
+#include "sources/random_uuid.h"
 #include "sources/result_writer.h"
+
+namespace {
+
+constexpr std::string_view kMailtoScheme = "mailto:";
+constexpr std::string_view kCalendarReaderMissing = "the calendar reader is not installed";
+
+bool hasMailtoScheme(std::string_view url) { return startsWithIgnoringAsciiCase(url, kMailtoScheme); }
+
+void writeItem(JsonText& json, const CalendarEvent& event) {
+  json.beginObject();
+  json.key("pk");
+  json.value(event.identifier ? *event.identifier : newRandomUuid());
+  json.key("startAppleDate");
+  json.value(*event.startUnix + -appleEpochOffset);
+  json.key("endAppleDate");
+  json.value(*event.endUnix + -appleEpochOffset);
+  json.key("attendees");
+  json.beginArray();
+  for (const std::string& address : attendeeAddresses(event)) json.value(address);
+  json.endArray();
+  json.endObject();
+}
+
+}  // namespace
+
+std::vector<std::string> attendeeAddresses(const CalendarEvent& event) {
+  std::vector<std::string> addresses;
+  addresses.reserve(event.attendeeURLs.size() + 1);
+  for (const std::string& url : event.attendeeURLs) {
+    if (hasMailtoScheme(url))
+      addresses.push_back(url.substr(kMailtoScheme.size()));
+    else if (!url.empty())
+      addresses.push_back(url);
+  }
+  // Unlike an attendee, an organizer is listed only with a mailto address.
+  if (event.organizerURL && hasMailtoScheme(*event.organizerURL))
+    addresses.push_back(event.organizerURL->substr(kMailtoScheme.size()));
+  return addresses;
+}
+
+std::string calendarDumpText(CalendarStore& store, double fromUnix, double toUnix) {
+  JsonText json;
+  json.beginObject();
+  json.key("ok");
+  json.value(true);
+  json.key("items");
+  json.beginArray();
+  store.enumerateEvents(fromUnix, toUnix, [&json](const CalendarEvent& event) {
+    if (!event.startUnix || !event.endUnix) return;
+    if (event.status == CalendarEvent::kStatusCanceled) return;
+    writeItem(json, event);
+  });
+  json.endArray();
+  json.endObject();
+  return json.take();
+}
 
 namespace NativeSources {
 
 void dumpCalendar(double fromUnix, double toUnix) {
-  // Reading takes a store of its own, apart from the access request's. It is
-  // made first: without the calendar reader there is nothing to ask, and the
-  // caller must learn that the program is incomplete, not that access was
-  // refused. The loader's reason goes to standard error for whoever installs.
-  std::string loadError;
-  std::unique_ptr<CalendarStore> store = makeCalendarStore(&loadError);
-  if (!store) {
-    writeMessage(STDERR_FILENO, loadError + "\n");
-    emit({{"ok", false}, {"reason", "the calendar reader is not installed"}});
-  }
-  if (!requestCalendar()) emit({{"ok", false}, {"reason", "calendar access was not granted"}});
-  emitText(calendarDumpText(*store, fromUnix, toUnix), true);
+  emit([&] {
+    // Reading takes a store of its own, apart from the access request's. It
+    // is made first: without the calendar reader there is nothing to ask, and
+    // the caller must learn that the program is incomplete, not that access
+    // was refused. The loader's reason goes to standard error for whoever
+    // installs.
+    std::string loadError;
+    std::unique_ptr<CalendarStore> store = makeCalendarStore(&loadError);
+    if (!store) {
+      writeAll(STDERR_FILENO, loadError + "\n");
+      return failureResult(kCalendarReaderMissing);
+    }
+    if (!requestCalendar()) return failureResult(kCalendarAccessRefused);
+    return ResultText{calendarDumpText(*store, fromUnix, toUnix), true};
+  });
 }
 
 }  // namespace NativeSources

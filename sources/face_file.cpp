@@ -7,7 +7,9 @@
 
 #include <cerrno>
 
+#include "base/permission_error.h"
 #include "base/unique_fd.h"
+#include "base/write_all.h"
 #include "sources/face_file_in_place.h"
 #include "sources/face_file_signals.h"
 #include "sources/face_file_temps.h"
@@ -22,15 +24,7 @@ class WritableFile {
   bool isOpen() const { return fd_.isOpen(); }
   int fd() const { return fd_.get(); }
 
-  bool writeAll(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t written = write(fd_.get(), bytes.data(), bytes.size());
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-  }
+  bool writeAll(std::string_view bytes) { return ::writeAll(fd_.get(), bytes); }
 
   /// Makes the bytes durable and closes; false when either fails.
   bool finish() {
@@ -68,8 +62,6 @@ bool replaceThrough(WritableFile& temp, const std::string& tempPath, const std::
   return replaced;
 }
 
-bool isRefusal(int error) { return error == EACCES || error == EPERM; }
-
 }  // namespace
 
 bool writeFaceFile(const std::string& path, std::string_view bytes) {
@@ -97,5 +89,5 @@ bool writeFaceFile(const std::string& path, std::string_view bytes) {
   if (replaced) return true;
   // A sticky folder lets only a file's owner replace it, though its mode may
   // let others write it.
-  return isRegular && isRefusal(renameError) && rewriteInPlace(path, bytes, guard);
+  return isRegular && isPermissionError(renameError) && rewriteInPlace(path, bytes, guard);
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,8 +35,3 @@ class CalendarStore {
   virtual void enumerateEvents(double fromUnix, double toUnix,
                                const std::function<void(const CalendarEvent&)>& visit) = 0;
 };
-
-/// A new store of this machine's kind, or nothing when none can be had; then
-/// `error`, when given, holds a one-line reason (the calendar reader's module
-/// could not be loaded, for instance).
-std::unique_ptr<CalendarStore> makeCalendarStore(std::string* error = nullptr);

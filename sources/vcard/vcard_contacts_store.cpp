@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "sources/vcard/contacts_locations.h"
-#include "sources/vcard/vcard_photo.h"
 #include "sources/vcard/vcard_file_reader.h"
+#include "sources/vcard/vcard_photo.h"
 
 namespace {
 
@@ -79,8 +79,4 @@ std::optional<ContactPictures> VCardContactsStore::unifiedContactPictures(const 
     found = ContactPictures{firstPhotoBytes(card), std::nullopt};
   });
   return found;
-}
-
-std::unique_ptr<ContactsStore> makeContactsStore() {
-  return std::make_unique<VCardContactsStore>(contactsLocations());
 }
