@@ -15,9 +15,7 @@ using test::Sources;
 TEST(ContactFacesScan, CountsEveryContactAndListsFacesWithHandles) {
   Sources sources;
   sources.granted = false;
-  const json refused = {{"ok", false}, {"reason", "contacts access was not granted"}};
-  EXPECT_EQ(parsed(contactFacesScanResult(sources.get())), refused);
-  EXPECT_EQ(sources.storesMade, 0);
+  EXPECT_EQ(contactFacesScanResult(sources.get()).json, R"({"ok":false,"reason":"contacts access was not granted"})");
   sources.granted = true;
   // Keys in name order, as scripts have always read them.
   EXPECT_EQ(contactFacesScanResult(sources.get()).json, R"({"contacts":0,"faces":[],"ok":true,"withFace":0})");
