@@ -6,5 +6,7 @@
 
 /// The home directory without a trailing separator: $HOME when it is set and
 /// not empty, otherwise the user database's entry for the current user, and
-/// the empty text when neither is known.
+/// the empty text when neither is known. Every path under it is formed by
+/// appending "/" and a name, so the root folder is given as the empty text
+/// too: its paths then read "/Library/...", never "//Library/...".
 std::string homeDirectory();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "install/access.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -38,6 +39,21 @@ TEST(MervoPaths, InstalledTestsOnlyForSomethingAtSetupScript) {
   EXPECT_FALSE(MervoPaths::installed());
   ASSERT_EQ(mkdir((bundle / "setup.sh").c_str(), 0700), 0);  // a folder counts
   EXPECT_TRUE(MervoPaths::installed());
+}
+
+// Paths under the home directory never hold "//", whatever $HOME ends with.
+TEST(HomeDirectory, HasNoTrailingSeparator) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"/home/ana/", "/home/ana/Library/Messages/chat.db"},
+      {"/home/ana//", "/home/ana/Library/Messages/chat.db"},
+      {"/home/ana", "/home/ana/Library/Messages/chat.db"},
+      {"/", "/Library/Messages/chat.db"},
+      {"//", "/Library/Messages/chat.db"}};
+  for (auto [home, canary] : rows) {
+    ScopedEnv set("HOME", home);
+    EXPECT_EQ(Access::canaryPaths().front(), canary) << "HOME=" << home;
+    EXPECT_EQ(MervoPaths::root().find("//"), std::string::npos) << "HOME=" << home;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
-// The calendar dump; see calendar_dump.h.
+// The calendar dump; see calendar_dump.h. The one dump case that writes to
+// standard error: a calendar reader that cannot be loaded.
 #include "sources/calendar_dump.h"
+
+#include <unistd.h>
 
 #include <string_view>
 
 #include "base/ascii_case.h"
+#include "base/write_all.h"
 #include "sources/access_requests.h"
 #include "sources/json_text.h"
 #include "sources/machine_stores.h"
@@ -13,6 +17,7 @@
 namespace {
 
 constexpr std::string_view kMailtoScheme = "mailto:";
+constexpr std::string_view kCalendarReaderMissing = "the calendar reader is not installed";
 
 bool hasMailtoScheme(std::string_view url) { return startsWithIgnoringAsciiCase(url, kMailtoScheme); }
 
@@ -69,10 +74,18 @@ namespace NativeSources {
 
 void dumpCalendar(double fromUnix, double toUnix) {
   emit([&] {
+    // Reading takes a store of its own, apart from the access request's. It
+    // is made first: without the calendar reader there is nothing to ask, and
+    // the caller must learn that the program is incomplete, not that access
+    // was refused. The loader's reason goes to standard error for whoever
+    // installs.
+    std::string loadError;
+    std::unique_ptr<CalendarStore> store = makeCalendarStore(&loadError);
+    if (!store) {
+      writeAll(STDERR_FILENO, loadError + "\n");
+      return failureResult(kCalendarReaderMissing);
+    }
     if (!requestCalendar()) return failureResult(kCalendarAccessRefused);
-    // The store of the access request is gone; reading takes a store of its own.
-    std::unique_ptr<CalendarStore> store = makeCalendarStore();
-    if (!store) return failureResult(kCalendarAccessRefused);
     return ResultText{calendarDumpText(*store, fromUnix, toUnix), true};
   });
 }

@@ -6,12 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "base/permission_error.h"
 #include "base/unique_fd.h"
 #include "base/write_all.h"
+#include "sources/face_file_in_place.h"
+#include "sources/face_file_signals.h"
+#include "sources/face_file_temps.h"
 
 namespace {
 
@@ -38,69 +39,55 @@ class WritableFile {
   UniqueFd fd_;
 };
 
-/// Where the bytes finally go: the target of a symbolic link, else `path`.
-std::string destinationOf(const std::string& path) {
-  struct stat info {};
-  if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved)) return resolved;
-  return path;  // a dangling link: the rename replaces the link itself
-}
-
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string fileNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-/// Creates a new, empty, hidden file beside `path`; its name goes to `tempPath`.
-int createTemporaryBeside(const std::string& path, std::string& tempPath, int& error) {
-  const std::string stem = folderOf(path) + "/." + fileNameOf(path) + ".";
+/// Creates a new, empty temporary file beside `path`, its name in `tempPath`;
+/// from before it exists, `guard` removes it on a signal.
+int createTemporaryBeside(const std::string& path, std::string& tempPath, ExportSignalGuard& guard) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    tempPath = stem + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+    tempPath = temporaryNameFor(path, attempt);
+    if (!guard.removeOnSignal(tempPath)) return -1;
     const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd >= 0) return fd;
-    error = errno;
-    if (error != EEXIST) return -1;
+    if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
 }
 
-/// Keeps the permissions of the file being replaced.
-void copyModeFrom(const std::string& path, int fd) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) fchmod(fd, info.st_mode & 07777);
+/// The temporary file, written whole and durable, takes the place of `path`;
+/// it is gone whatever the outcome. Sets `renameError` when only the rename
+/// failed.
+bool replaceThrough(WritableFile& temp, const std::string& tempPath, const std::string& path,
+                    std::string_view bytes, int& renameError) {
+  const bool replaced = temp.writeAll(bytes) && temp.finish() &&
+                        (rename(tempPath.c_str(), path.c_str()) == 0 || (renameError = errno, false));
+  if (!replaced) unlink(tempPath.c_str());
+  return replaced;
 }
-
-bool writeInPlace(const std::string& path, std::string_view bytes) {
-  WritableFile file(open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY));
-  return file.isOpen() && file.writeAll(bytes) && file.finish();
-}
-
-/// Refused for lack of permission, or on a read-only file system.
-bool isRefusal(int error) { return isPermissionError(error) || error == EROFS; }
 
 }  // namespace
 
 bool writeFaceFile(const std::string& path, std::string_view bytes) {
-  const std::string destination = destinationOf(path);
+  struct stat existing {};
+  const bool exists = lstat(path.c_str(), &existing) == 0;
+  const bool isRegular = exists && S_ISREG(existing.st_mode);
+  // A device, FIFO, socket or folder at the path is not a picture to replace.
+  if (exists && !isRegular && !S_ISLNK(existing.st_mode)) return false;
+  removeAbandonedTemporaries(folderOf(path));
+
+  ExportSignalGuard guard;
   std::string tempPath;
-  int error = 0;
-  WritableFile temp(createTemporaryBeside(destination, tempPath, error));
+  WritableFile temp(createTemporaryBeside(path, tempPath, guard));
   if (!temp.isOpen()) {
-    // The folder takes no new file; an existing, writable picture file can
-    // still be rewritten where it is.
-    return isRefusal(error) && writeInPlace(destination, bytes);
+    guard.disarm();
+    // No new file can be made beside it: an existing picture file may still
+    // be rewritten where it is.
+    return isRegular && rewriteInPlace(path, bytes, guard);
   }
-  copyModeFrom(destination, temp.fd());
-  const bool written =
-      temp.writeAll(bytes) && temp.finish() && rename(tempPath.c_str(), destination.c_str()) == 0;
-  if (!written) unlink(tempPath.c_str());
-  return written;
+  // Keeps the permissions of the picture being replaced.
+  if (isRegular) fchmod(temp.fd(), existing.st_mode & 07777);
+  int renameError = 0;
+  const bool replaced = replaceThrough(temp, tempPath, path, bytes, renameError);
+  guard.disarm();
+  if (replaced) return true;
+  // A sticky folder lets only a file's owner replace it, though its mode may
+  // let others write it.
+  return isRegular && isPermissionError(renameError) && rewriteInPlace(path, bytes, guard);
 }

@@ -11,6 +11,6 @@ std::unique_ptr<ContactsStore> makeContactsStore() {
   return std::make_unique<VCardContactsStore>(contactsLocations());
 }
 
-std::unique_ptr<CalendarStore> makeCalendarStore() {
-  return newStoreFromModule<CalendarStore>("tovana-mervo-calendar.so", "tovanaMervoNewCalendarStore");
+std::unique_ptr<CalendarStore> makeCalendarStore(std::string* error) {
+  return newStoreFromModule<CalendarStore>("tovana-mervo-calendar.so", "tovanaMervoNewCalendarStore", error);
 }

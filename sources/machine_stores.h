@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "sources/store/calendar_store.h"
 #include "sources/store/contacts_store.h"
@@ -13,5 +14,6 @@
 std::unique_ptr<ContactsStore> makeContactsStore();
 
 /// A new calendar store of this machine's kind, or nothing when none can be
-/// had (its module is missing).
-std::unique_ptr<CalendarStore> makeCalendarStore();
+/// had (its module is missing); then `error`, when given, holds the loader's
+/// one-line reason.
+std::unique_ptr<CalendarStore> makeCalendarStore(std::string* error = nullptr);

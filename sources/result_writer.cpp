@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <optional>
@@ -41,11 +42,19 @@ int writeResult(int fd, const std::function<ResultText()>& build) {
   }
   // A failure line beside a success status would tell the caller two things
   // at once; the fallback line always ends with the failure status.
-  writeAll(fd, result ? std::string_view(result->json) : std::string_view(kUnwritableResult));
-  writeAll(fd, "\n");
-  return result && result->ok ? kStatusOk : kStatusFailed;
+  // A caller that reads the status must not take a line that never reached
+  // it (a full disk, a closed descriptor) for a success.
+  const bool lineWritten =
+      writeAll(fd, result ? std::string_view(result->json) : std::string_view(kUnwritableResult)) &&
+      writeAll(fd, "\n");
+  return result && result->ok && lineWritten ? kStatusOk : kStatusFailed;
 }
 
-void emit(const std::function<ResultText()>& build) { std::exit(writeResult(STDOUT_FILENO, build)); }
+void emit(const std::function<ResultText()>& build) {
+  // A reader that has gone makes the write fail with EPIPE, which ends in the
+  // failure status like any other lost line, rather than in SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
+  std::exit(writeResult(STDOUT_FILENO, build));
+}
 
 }  // namespace NativeSources

@@ -1,7 +1,8 @@
 // How every dump run ends: its one result object goes to standard output as a
 // single line of JSON, then a line feed as a second write, and the process
-// exits 0 when the object's `ok` is the boolean true, 2 otherwise. Every dump
-// writes its result with JsonText, so all four follow one UTF-8 rule.
+// exits 0 when the object's `ok` is the boolean true and the whole line
+// reached standard output, 2 otherwise. Every dump writes its result with
+// JsonText, so all four follow one UTF-8 rule.
 // Called on the main thread, once per process.
 #pragma once
 
@@ -28,7 +29,7 @@ inline constexpr const char* kUnwritableResult = "{\"ok\":false}";
 [[noreturn]] void emit(const std::function<ResultText()>& build);
 
 /// The work of emit without the exit: writes to `fd` and returns the status
-/// the process should end with.
+/// the process should end with (2 when the line did not fully reach `fd`).
 int writeResult(int fd, const std::function<ResultText()>& build);
 
 }  // namespace NativeSources

@@ -62,11 +62,21 @@ std::optional<std::string> readFile(const std::string& path) {
   return content.str();
 }
 
-ProgramRun runExecutable(const std::string& path, const std::vector<std::string>& args,
-                         const std::map<std::string, std::optional<std::string>>& env) {
-  ScopedTempDir streams;
-  const std::string outPath = streams / "out", errPath = streams / "err";
+void handToUnprivilegedUser(const std::string& path) {
+  if (geteuid() != 0) return;
+  std::error_code ignored;
+  if (lchown(path.c_str(), kNobody, kNobody) != 0) std::abort();
+  if (fs::is_directory(fs::symlink_status(path, ignored)))
+    for (const auto& entry : fs::recursive_directory_iterator(path))
+      if (lchown(entry.path().c_str(), kNobody, kNobody) != 0) std::abort();
+  // mkdtemp makes its folder 0700; the user must be able to pass through.
+  for (fs::path folder = fs::path(path).parent_path(); folder.has_relative_path(); folder = folder.parent_path())
+    fs::permissions(folder, fs::perms::others_exec, fs::perm_options::add, ignored);
+}
 
+namespace {
+
+std::vector<std::string> environmentWith(const std::map<std::string, std::optional<std::string>>& env) {
   std::map<std::string, std::string> merged;
   for (char** entry = environ; *entry; ++entry) {
     std::string text = *entry;
@@ -81,38 +91,80 @@ ProgramRun runExecutable(const std::string& path, const std::vector<std::string>
   }
   std::vector<std::string> envText;
   for (const auto& [name, value] : merged) envText.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (auto& text : envText) envp.push_back(text.data());
-  envp.push_back(nullptr);
+  return envText;
+}
 
-  std::vector<std::string> argText{path};
-  argText.insert(argText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& text : argText) argv.push_back(text.data());
-  argv.push_back(nullptr);
+/// The command line that starts `path` as `options` ask: through prlimit for
+/// a file size limit, through setpriv to leave root.
+std::vector<std::string> commandLine(const std::string& path, const std::vector<std::string>& args,
+                                     const RunOptions& options) {
+  std::vector<std::string> command;
+  if (options.fileSizeLimit) {
+    const std::string limit = std::to_string(*options.fileSizeLimit);
+    // No core file either, when the limit's signal ends the program.
+    command.insert(command.end(), {"/usr/bin/prlimit", "--fsize=" + limit + ":" + limit, "--core=0:0", "--"});
+  }
+  if (options.unprivileged && geteuid() == 0) {
+    const std::string id = std::to_string(kNobody);
+    command.insert(command.end(), {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", "--"});
+  }
+  command.push_back(path);
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (auto& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+ProgramRun run(const std::string& path, const std::vector<std::string>& args, const RunOptions& options) {
+  ScopedTempDir streams;
+  const std::string outPath = streams / "out", errPath = streams / "err";
+  std::vector<std::string> envText = environmentWith(options.env);
+  std::vector<std::string> argText = commandLine(path, args, options);
+  std::vector<char*> envp = pointersTo(envText), argv = pointersTo(argText);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (options.output == RunOptions::Output::captured)
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  else if (options.output == RunOptions::Output::deviceFull)
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+  else
+    posix_spawn_file_actions_addclose(&actions, 1);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = 0;
-  ProgramRun run;
-  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+  ProgramRun ran;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
-  run.out = readFile(outPath).value_or("");
-  run.err = readFile(errPath).value_or("");
-  return run;
+  ran.out = readFile(outPath).value_or("");
+  ran.err = readFile(errPath).value_or("");
+  return ran;
+}
+
+}  // namespace
+
+ProgramRun runExecutable(const std::string& path, const std::vector<std::string>& args,
+                         const std::map<std::string, std::optional<std::string>>& env) {
+  return run(path, args, RunOptions{.env = env});
 }
 
 ProgramRun runProgram(const std::vector<std::string>& args,
                       const std::map<std::string, std::optional<std::string>>& env) {
-  return runExecutable(MERVO_BINARY, args, env);
+  return run(MERVO_BINARY, args, RunOptions{.env = env});
+}
+
+ProgramRun runProgram(const std::vector<std::string>& args, const RunOptions& options) {
+  return run(MERVO_BINARY, args, options);
 }
 
 std::string sourceDir() { return MERVO_SOURCE_DIR; }

@@ -52,11 +52,37 @@ struct ProgramRun {
   std::string err;
 };
 
+/// How a program is started beyond its arguments.
+struct RunOptions {
+  /// Applied to this process's environment (nothing unsets the variable).
+  std::map<std::string, std::optional<std::string>> env = {};
+  /// Where standard output goes: captured into ProgramRun::out, a device
+  /// that refuses every write, or no descriptor at all.
+  enum class Output { captured, deviceFull, closed } output = Output::captured;
+  /// When this process is root, the program runs as the unprivileged user
+  /// kNobody instead, so that file permissions hold for it; otherwise it runs
+  /// as this user.
+  bool unprivileged = false;
+  /// The largest file the program may write (RLIMIT_FSIZE), in bytes.
+  std::optional<unsigned long> fileSizeLimit = std::nullopt;
+};
+
+/// The user and group an unprivileged run takes when the tests run as root.
+inline constexpr unsigned kNobody = 65534;
+
+/// Gives `path` and everything under it to the user of unprivileged runs
+/// when this process is root, and makes the folders on the way to it
+/// reachable (not readable) for that user. Does nothing for other users.
+void handToUnprivilegedUser(const std::string& path);
+
 /// Runs the built tovana-mervo with `args`, its environment being this
 /// process's with `env` applied (a value of nothing unsets the variable), and
 /// standard input from /dev/null.
 ProgramRun runProgram(const std::vector<std::string>& args,
                       const std::map<std::string, std::optional<std::string>>& env = {});
+
+/// The same with every option of RunOptions.
+ProgramRun runProgram(const std::vector<std::string>& args, const RunOptions& options);
 
 /// The same for any executable given by full path.
 ProgramRun runExecutable(const std::string& path, const std::vector<std::string>& args,

@@ -5,12 +5,10 @@
 #include <sys/stat.h>
 
 #include <optional>
-#include <system_error>
 
 #include "base/unique_fd.h"
 #include "sources/ical/calendar_locations.h"
 #include "sources/ical/ical_reader.h"
-#include "sources/store/store_locations.h"
 
 namespace {
 
@@ -28,23 +26,11 @@ std::optional<std::string> fileBytes(const std::string& path) {
 
 }  // namespace
 
-ICalCalendarStore::ICalCalendarStore(std::vector<std::string> locations)
-    : locations_(std::move(locations)) {}
-
-ICalCalendarStore::~ICalCalendarStore() {
-  for (std::thread& thread : accessThreads_) thread.join();
-}
+ICalCalendarStore::ICalCalendarStore(std::vector<std::string> locations, LocationsCheck check)
+    : locations_(std::move(locations)), check_(std::move(check)) {}
 
 void ICalCalendarStore::requestAccess(std::function<void(bool granted)> completion) {
-  // The thread holds its own copies: the requester may stop waiting, and
-  // nothing of the store but its join is needed afterwards.
-  auto answer = [locations = locations_, completion] { completion(locationsReadable(locations)); };
-  try {
-    accessThreads_.emplace_back(std::move(answer));
-  } catch (const std::system_error&) {
-    // No thread to be had: answer at once rather than never.
-    completion(false);
-  }
+  answerAccessOnOwnThread(locations_, check_, std::move(completion));
 }
 
 void ICalCalendarStore::enumerateEvents(double fromUnix, double toUnix,

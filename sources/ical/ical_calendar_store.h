@@ -1,22 +1,21 @@
 // The calendar store of this machine: iCalendar files in the calendar
-// locations, read with libical. Access is answered on a thread of the
-// store's own, which the store joins when it is destroyed. Reading runs on
-// the caller's thread.
+// locations, read with libical. Access is answered on a thread that owns
+// all it touches and may outlive the store (see store_access.h). Reading runs
+// on the caller's thread.
 #pragma once
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sources/store/calendar_store.h"
+#include "sources/store/store_access.h"
+#include "sources/store/store_locations.h"
 
 class ICalCalendarStore final : public CalendarStore {
  public:
-  /// A store over `locations` (see calendar_locations.h).
-  explicit ICalCalendarStore(std::vector<std::string> locations);
-  ~ICalCalendarStore() override;
-  ICalCalendarStore(const ICalCalendarStore&) = delete;
-  ICalCalendarStore& operator=(const ICalCalendarStore&) = delete;
+  /// A store over `locations` (see calendar_locations.h), whose access
+  /// answer is `check` of them.
+  explicit ICalCalendarStore(std::vector<std::string> locations, LocationsCheck check = locationsReadable);
 
   /// Answers whether every existing location may be read.
   void requestAccess(std::function<void(bool granted)> completion) override;
@@ -28,5 +27,5 @@ class ICalCalendarStore final : public CalendarStore {
 
  private:
   std::vector<std::string> locations_;
-  std::vector<std::thread> accessThreads_;
+  LocationsCheck check_;
 };

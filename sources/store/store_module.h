@@ -4,16 +4,21 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "base/program_modules.h"
 
 /// A new store from `moduleFile` (a file name such as
 /// "tovana-mervo-calendar.so"), made by its exported `factory`, a function
 /// without arguments returning a new `Store` that the caller owns. Nothing
-/// when the module or its factory cannot be loaded or the factory gives none.
+/// when the module or its factory cannot be loaded or the factory gives none;
+/// then `error`, when given, holds a one-line reason.
 template <typename Store>
-std::unique_ptr<Store> newStoreFromModule(const char* moduleFile, const char* factory) {
+std::unique_ptr<Store> newStoreFromModule(const char* moduleFile, const char* factory,
+                                          std::string* error = nullptr) {
   using NewStore = Store* (*)();
-  auto create = reinterpret_cast<NewStore>(loadModuleSymbol(moduleFile, factory));
-  return std::unique_ptr<Store>(create ? create() : nullptr);
+  auto create = reinterpret_cast<NewStore>(loadModuleSymbol(moduleFile, factory, error));
+  std::unique_ptr<Store> store(create ? create() : nullptr);
+  if (create && !store && error) *error = std::string(moduleFile) + " made no store";
+  return store;
 }

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 
 #include <set>
-#include <system_error>
-#include <thread>
 
 #include "sources/vcard/contacts_locations.h"
 #include "sources/vcard/vcard_file_reader.h"
@@ -33,14 +31,11 @@ Contact contactOf(const VCardCard& card, std::string identifier, const ContactKe
 
 }  // namespace
 
-VCardContactsStore::VCardContactsStore(std::vector<std::string> locations) : locations_(std::move(locations)) {}
+VCardContactsStore::VCardContactsStore(std::vector<std::string> locations, LocationsCheck check)
+    : locations_(std::move(locations)), check_(std::move(check)) {}
 
 void VCardContactsStore::requestAccess(std::function<void(bool granted)> completion) {
-  try {
-    std::thread([locations = locations_, completion] { completion(locationsReadable(locations)); }).detach();
-  } catch (const std::system_error&) {
-    completion(locationsReadable(locations_));
-  }
+  answerAccessOnOwnThread(locations_, check_, std::move(completion));
 }
 
 bool VCardContactsStore::walkCards(const VCardNeeds& needs,
