@@ -85,7 +85,3 @@ std::optional<ContactPictures> VCardContactsStore::unifiedContactPictures(const 
   });
   return found;
 }
-
-std::unique_ptr<ContactsStore> makeContactsStore() {
-  return std::make_unique<VCardContactsStore>(contactsLocations());
-}

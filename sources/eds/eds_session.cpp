@@ -1,0 +1,91 @@
+// The desktop store's service on the session bus; see eds_session.h.
+#include "sources/eds/eds_session.h"
+
+#include <gio/gio.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+constexpr const char* kRegistryName = "org.gnome.evolution.dataserver.Sources5";
+/// The bus itself answers within milliseconds; a bus that does not answer
+/// in this time is treated as absent.
+constexpr int kBusCallMilliseconds = 10000;
+
+GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters, const char* replyType) {
+  return g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                     method, parameters, G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NONE,
+                                     kBusCallMilliseconds, nullptr, nullptr);
+}
+
+bool registryRunning(GDBusConnection* bus) {
+  GVariant* reply = callBus(bus, "NameHasOwner", g_variant_new("(s)", kRegistryName), "(b)");
+  if (!reply) return false;
+  gboolean owned = FALSE;
+  g_variant_get(reply, "(b)", &owned);
+  g_variant_unref(reply);
+  return owned;
+}
+
+bool registryActivatable(GDBusConnection* bus) {
+  GVariant* reply = callBus(bus, "ListActivatableNames", nullptr, "(as)");
+  if (!reply) return false;
+  GVariantIter* names = nullptr;
+  g_variant_get(reply, "(as)", &names);
+  bool found = false;
+  const gchar* name = nullptr;
+  while (!found && g_variant_iter_next(names, "&s", &name)) found = std::strcmp(name, kRegistryName) == 0;
+  g_variant_iter_free(names);
+  g_variant_unref(reply);
+  return found;
+}
+
+std::string textOf(const char* text) { return text ? text : ""; }
+
+}  // namespace
+
+bool edsOfferedOnSessionBus() {
+  // The shared session connection is the one the client libraries use next.
+  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  if (!bus) return false;
+  return registryRunning(bus.get()) || registryActivatable(bus.get());
+}
+
+EdsRegistry openEdsRegistry() {
+  GErrorOwner error;
+  EdsRegistry result;
+  result.registry.reset(e_source_registry_new_sync(nullptr, error.out()));
+  if (result.registry)
+    result.reach = EdsReach::answered;
+  else
+    result.reach = error.isAccessDenied() ? EdsReach::refused : EdsReach::failed;
+  return result;
+}
+
+std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const char* extension) {
+  std::vector<GObjectPtr<ESource>> sources;
+  GList* listed = e_source_registry_list_enabled(registry, extension);
+  // The list's references pass to the owners.
+  for (GList* item = listed; item; item = item->next) sources.emplace_back(static_cast<ESource*>(item->data));
+  g_list_free(listed);
+  std::stable_sort(sources.begin(), sources.end(), [](const auto& a, const auto& b) {
+    const std::string nameA = textOf(e_source_get_display_name(a.get()));
+    const std::string nameB = textOf(e_source_get_display_name(b.get()));
+    if (nameA != nameB) return nameA < nameB;
+    return textOf(e_source_get_uid(a.get())) < textOf(e_source_get_uid(b.get()));
+  });
+  return sources;
+}
+
+void requestEdsAccess(std::function<void(bool granted)> completion) {
+  auto answer = [completion] { completion(openEdsRegistry().reach == EdsReach::answered); };
+  try {
+    std::thread(answer).detach();
+  } catch (const std::system_error&) {
+    answer();
+  }
+}
