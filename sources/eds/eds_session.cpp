@@ -15,6 +15,10 @@ constexpr const char* kRegistryName = "org.gnome.evolution.dataserver.Sources5";
 /// The bus itself answers within milliseconds; a bus that does not answer
 /// in this time is treated as absent.
 constexpr int kBusCallMilliseconds = 10000;
+constexpr const char* kRegistryPath = "/org/gnome/evolution/dataserver/SourceManager";
+/// Starting the registry on a busy machine may take a while; the callers'
+/// own deadlines are longer still.
+constexpr int kRegistryStartMilliseconds = 120000;
 
 GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters, const char* replyType) {
   return g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -46,6 +50,23 @@ bool registryActivatable(GDBusConnection* bus) {
 
 std::string textOf(const char* text) { return text ? text : ""; }
 
+/// Starts the registry if need be and asks it for a sign of life. A policy
+/// that forbids the registry is told at once this way; the registry's own
+/// client would only give up after its call timeout.
+EdsReach pingRegistry() {
+  GErrorOwner error;
+  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+  if (!bus) return EdsReach::failed;
+  GVariant* reply = g_dbus_connection_call_sync(bus.get(), kRegistryName, kRegistryPath, "org.freedesktop.DBus.Peer",
+                                                "Ping", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE,
+                                                kRegistryStartMilliseconds, nullptr, error.out());
+  if (reply) {
+    g_variant_unref(reply);
+    return EdsReach::answered;
+  }
+  return error.isAccessDenied() ? EdsReach::refused : EdsReach::failed;
+}
+
 }  // namespace
 
 bool edsOfferedOnSessionBus() {
@@ -56,8 +77,10 @@ bool edsOfferedOnSessionBus() {
 }
 
 EdsRegistry openEdsRegistry() {
-  GErrorOwner error;
   EdsRegistry result;
+  result.reach = pingRegistry();
+  if (result.reach != EdsReach::answered) return result;
+  GErrorOwner error;
   result.registry.reset(e_source_registry_new_sync(nullptr, error.out()));
   if (result.registry)
     result.reach = EdsReach::answered;
