@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/standard_streams.h"
-#include "install/program_modules.h"
+#include "base/standard_streams.h"
+#include "base/program_modules.h"
 
 int runWindowedMode(int argc, char** argv) {
   using RunWindow = int (*)(int, char**);

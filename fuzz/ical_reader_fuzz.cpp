@@ -8,8 +8,8 @@
 
 #include <libical/ical.h>
 
-#include "sources/ical_reader.h"
-#include "sources/utf8_text.h"
+#include "sources/ical/ical_reader.h"
+#include "base/utf8_text.h"
 
 namespace {
 

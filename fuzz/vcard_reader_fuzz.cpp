@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "sources/utf8_text.h"
-#include "sources/vcard_photo.h"
-#include "sources/vcard_reader.h"
+#include "base/utf8_text.h"
+#include "sources/vcard/vcard_photo.h"
+#include "sources/vcard/vcard_reader.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
-#include "app/unique_fd.h"
-#include "install/home_directory.h"
+#include "base/unique_fd.h"
+#include "base/home_directory.h"
 
 namespace Access {
 namespace {

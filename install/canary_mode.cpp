@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "app/standard_streams.h"
+#include "base/standard_streams.h"
 #include "install/access.h"
 
 void runCanaryMode() {

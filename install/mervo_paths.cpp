@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "install/home_directory.h"
+#include "base/home_directory.h"
 
 namespace MervoPaths {
 

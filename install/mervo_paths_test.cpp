@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "install/home_directory.h"
+#include "base/home_directory.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 #include "scripts/script_output.h"
 
 /// Runs ScriptOutput::deliverUntilEndOrStop on a thread of its own.

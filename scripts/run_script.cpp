@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 #include "install/mervo_paths.h"
 #include "scripts/child_process.h"
 #include "scripts/output_reader_thread.h"

@@ -12,7 +12,7 @@
 #include "install/mervo_paths.h"
 #include "scripts/run_script_with_shell.h"
 #include "scripts/test_bundle.h"
-#include "sources/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace {
 

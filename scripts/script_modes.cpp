@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "app/standard_streams.h"
+#include "base/standard_streams.h"
 #include "install/mervo_paths.h"
 #include "scripts/run_script.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 #include "scripts/run_script.h"
 #include "scripts/utf8_chunk_decoder.h"
 

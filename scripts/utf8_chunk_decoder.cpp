@@ -1,6 +1,6 @@
 #include "scripts/utf8_chunk_decoder.h"
 
-#include "sources/utf8_text.h"
+#include "base/utf8_text.h"
 
 void Utf8ChunkDecoder::decode(std::string_view bytes, std::string& text) {
   if (held_.empty()) {

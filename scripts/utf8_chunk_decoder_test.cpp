@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sources/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <system_error>
 #include <thread>
 
-#include "sources/calendar_store.h"
-#include "sources/contacts_store.h"
+#include "sources/store/calendar_store.h"
+#include "sources/store/contacts_store.h"
 
 namespace NativeSources {
 namespace {

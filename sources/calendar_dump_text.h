@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sources/calendar_store.h"
+#include "sources/store/calendar_store.h"
 
 /// The success object of the dump for the events `store` delivers for
 /// [fromUnix, toUnix), as one line of compact JSON. Events without a start

@@ -7,7 +7,7 @@
 #include "sources/face_file.h"
 #include "sources/native_sources.h"
 #include "sources/result_writer.h"
-#include "sources/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sources/contacts_store.h"
+#include "sources/store/contacts_store.h"
 
 /// Where a contacts mode gets access and its store from.
 struct ContactsModeSources {

@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "app/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "app/standard_streams.h"
+#include "base/standard_streams.h"
 
 namespace NativeSources {
 namespace {

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "install/program_modules.h"
-#include "sources/contacts_locations.h"
-#include "sources/vcard_contacts_store.h"
+#include "base/program_modules.h"
+#include "sources/vcard/contacts_locations.h"
+#include "sources/vcard/vcard_contacts_store.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "sources/calendar_store.h"
-#include "sources/contacts_store.h"
+#include "sources/store/calendar_store.h"
+#include "sources/store/contacts_store.h"
 
 /// Whether a session bus is there to ask: DBUS_SESSION_BUS_ADDRESS is set
 /// and not empty, or $XDG_RUNTIME_DIR/bus is a socket. Loads nothing.

@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "install/program_modules.h"
+#include "base/program_modules.h"
 #include "sources/access_requests.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <thread>
 
-#include "sources/utf8_text.h"
+#include "base/utf8_text.h"
 #include "ui/pending_changes.h"
 
 namespace {

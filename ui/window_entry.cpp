@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/standard_streams.h"
+#include "base/standard_streams.h"
 #include "ui/desktop_actions.h"
 #include "ui/display_check.h"
 #include "ui/mervo_window_controller.h"

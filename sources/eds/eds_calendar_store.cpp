@@ -3,8 +3,8 @@
 
 #include "sources/eds/eds_calendar_text.h"
 #include "sources/eds/eds_session.h"
-#include "sources/ical_reader.h"
-#include "sources/ical_time_zones.h"
+#include "sources/ical/ical_reader.h"
+#include "sources/ical/ical_time_zones.h"
 
 void EdsCalendarStore::requestAccess(std::function<void(bool granted)> completion) {
   requestEdsAccess(std::move(completion));

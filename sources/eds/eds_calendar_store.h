@@ -7,7 +7,7 @@
 // thread.
 #pragma once
 
-#include "sources/calendar_store.h"
+#include "sources/store/calendar_store.h"
 
 class EdsCalendarStore final : public CalendarStore {
  public:

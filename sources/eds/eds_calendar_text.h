@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "sources/event_window.h"
+#include "sources/store/event_window.h"
 
 /// The server query for the objects that occur in `window`, widened by a day
 /// on each side: the server reads floating and all-day times in its own zone,

@@ -8,8 +8,8 @@
 
 #include "sources/eds/eds_glib.h"
 #include "sources/eds/eds_session.h"
-#include "sources/vcard_photo.h"
-#include "sources/vcard_reader.h"
+#include "sources/vcard/vcard_photo.h"
+#include "sources/vcard/vcard_reader.h"
 
 namespace {
 

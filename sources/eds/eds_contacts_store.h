@@ -8,7 +8,7 @@
 // the caller's thread.
 #pragma once
 
-#include "sources/contacts_store.h"
+#include "sources/store/contacts_store.h"
 
 class EdsContactsStore final : public ContactsStore {
  public:

@@ -19,6 +19,7 @@ constexpr const char* kRegistryPath = "/org/gnome/evolution/dataserver/SourceMan
 /// Starting the registry on a busy machine may take a while; the callers'
 /// own deadlines are longer still.
 constexpr int kRegistryStartMilliseconds = 120000;
+constexpr gint64 kSourcesWaitMicroseconds = 10 * G_USEC_PER_SEC;
 
 GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters, const char* replyType) {
   return g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -76,16 +77,42 @@ bool edsOfferedOnSessionBus() {
   return registryRunning(bus.get()) || registryActivatable(bus.get());
 }
 
+namespace {
+
+/// Whether `registry` lists any source within a second. A registry client
+/// made while the service is busy can come back without having learnt of
+/// any source, and stays so; the service always holds its built-in sources,
+/// so an empty list means "ask again".
+bool listsSources(ESourceRegistry* registry) {
+  const gint64 deadline = g_get_monotonic_time() + G_USEC_PER_SEC;
+  while (true) {
+    GList* sources = e_source_registry_list_sources(registry, nullptr);
+    const bool listed = sources != nullptr;
+    g_list_free_full(sources, g_object_unref);
+    if (listed) return true;
+    if (g_get_monotonic_time() > deadline) return false;
+    g_usleep(20000);
+  }
+}
+
+}  // namespace
+
 EdsRegistry openEdsRegistry() {
   EdsRegistry result;
   result.reach = pingRegistry();
   if (result.reach != EdsReach::answered) return result;
-  GErrorOwner error;
-  result.registry.reset(e_source_registry_new_sync(nullptr, error.out()));
-  if (result.registry)
-    result.reach = EdsReach::answered;
-  else
-    result.reach = error.isAccessDenied() ? EdsReach::refused : EdsReach::failed;
+  const gint64 deadline = g_get_monotonic_time() + kSourcesWaitMicroseconds;
+  do {
+    GErrorOwner error;
+    result.registry.reset(e_source_registry_new_sync(nullptr, error.out()));
+    if (!result.registry) {
+      result.reach = error.isAccessDenied() ? EdsReach::refused : EdsReach::failed;
+      return result;
+    }
+    if (listsSources(result.registry.get())) return result;
+    result.registry.reset();
+  } while (g_get_monotonic_time() < deadline);
+  result.reach = EdsReach::failed;
   return result;
 }
 

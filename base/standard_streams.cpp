@@ -1,0 +1,17 @@
+#include "base/standard_streams.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+bool writeMessage(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}

@@ -1,0 +1,114 @@
+// The iCalendar store: where it looks, access, file order, the real-world
+// corpus, and the built program end to end.
+#include "sources/ical/ical_calendar_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <future>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "sources/ical/calendar_locations.h"
+#include "tests/test_support.h"
+
+namespace {
+
+std::string calendarWith(const std::string& uid) {
+  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:" + uid + "\r\nDTSTART:20240101T000000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+bool granted(const std::vector<std::string>& locations) {
+  ICalCalendarStore store(locations);
+  std::promise<std::pair<bool, std::thread::id>> answer;
+  store.requestAccess([&](bool yes) { answer.set_value({yes, std::this_thread::get_id()}); });
+  auto [result, answeredOn] = answer.get_future().get();
+  EXPECT_NE(answeredOn, std::this_thread::get_id());
+  return result;
+}
+
+TEST(CalendarLocations, ListedInOrderElseTheDefaults) {
+  test::ScopedEnv home("HOME", "/home/u"), dataHome("XDG_DATA_HOME", "/data"), listed("TOVANA_MERVO_CALENDARS", "/a/b.ics::/c/");
+  EXPECT_EQ(calendarLocations(), (std::vector<std::string>{"/a/b.ics", "/c/"}));
+  test::ScopedEnv noneListed("TOVANA_MERVO_CALENDARS", ":::");
+  EXPECT_EQ(calendarLocations(), (std::vector<std::string>{"/data/evolution/calendar", "/home/u/.calendars"}));
+}
+
+// A listed file is read whatever its name; a folder gives its .ics files at
+// any depth in byte order of path, without following links to folders.
+TEST(ICalCalendarStore, EventsInLocationOrderThenPathOrder) {
+  test::ScopedTempDir dir;
+  const std::pair<const char*, const char*> files[] = {
+      {"first.calendar", "first"}, {"second/b.ics", "b"}, {"second/a/deep/x.ICS", "a-deep"},
+      {"second/B.iCs", "B"},       {"second/.ics", "bare"}, {"second/notes.txt", "not-a-calendar"}};
+  for (auto [path, uid] : files) test::writeFile(dir / path, calendarWith(uid));
+  test::writeFile(dir / "second/broken.ics", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\n\x01\xFF");
+  std::filesystem::create_directory(dir / "second/folder.ics");
+  std::filesystem::create_directory_symlink(dir.path(), dir / "second/loop");
+  ICalCalendarStore store({dir / "first.calendar", dir / "missing", dir / "second"});
+  std::vector<std::string> ids;
+  store.enumerateEvents(0, 4e9, [&](const CalendarEvent& e) { ids.push_back(e.identifier.value_or("?")); });
+  EXPECT_EQ(ids, (std::vector<std::string>{"first", "bare", "B", "a-deep", "b"}));
+}
+
+TEST(ICalCalendarStore, AccessIsAnsweredOnAnotherThread) {
+  test::ScopedTempDir dir;
+  test::writeFile(dir / "cal/a.ics", calendarWith("a"));
+  EXPECT_TRUE(granted({dir / "nothing-here"}));
+  EXPECT_TRUE(granted({dir / "cal", dir / "cal/a.ics"}));
+  if (geteuid() == 0) GTEST_SKIP() << "root reads everything; refusal cannot be shown";
+  chmod((dir / "cal").c_str(), 0);
+  EXPECT_FALSE(granted({dir / "cal"}));
+  chmod((dir / "cal").c_str(), 0700);
+}
+
+// Every real-world file, crash.ics and the other malformed ones among them,
+// reads without harm.
+TEST(ICalCorpus, EveryFileReads) {
+  std::string corpus = test::corpusDir() + "/ics";
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  size_t events = 0;
+  // 1990 to 2030: the years the corpus's events are about.
+  ICalCalendarStore({corpus}).enumerateEvents(631152000, 1893456000, [&](const CalendarEvent& e) {
+    ++events;
+    EXPECT_TRUE(e.startUnix && e.endUnix && *e.endUnix >= *e.startUnix) << "event " << e.identifier.value_or("?");
+  });
+  EXPECT_GT(events, 5000u);
+}
+
+TEST(CalendarDumpProgram, PrintsTheEventsOfTheFixtures) {
+  test::ScopedTempDir dir;
+  test::writeFile(dir / "cal/work.ics",
+                  "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:standup\r\nDTSTART:20240102T090000Z\r\nDTEND:20240102T091500Z\r\n"
+                  "RRULE:FREQ=DAILY;COUNT=3\r\nEXDATE:20240103T090000Z\r\nATTENDEE:MAILTO:Ann@X.org\r\nORGANIZER:mailto:boss@x.org\r\n"
+                  "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:gone\r\nDTSTART:20240102T120000Z\r\nSTATUS:CANCELLED\r\nEND:VEVENT\r\n"
+                  "BEGIN:VEVENT\r\nUID:\r\nDTSTART:20010101T000000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  test::ProgramRun run = test::runProgram({"--calendar-dump", "--from", "0", "--to", "1800000000"},
+                                          {{"TOVANA_MERVO_CALENDARS", dir / "cal"}});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out.ends_with('\n'));
+  nlohmann::json result = nlohmann::json::parse(run.out);
+  ASSERT_EQ(result["items"].size(), 3u) << run.out;
+  EXPECT_EQ(result["items"][2]["pk"].get<std::string>().size(), 36u) << "an empty UID gets a fresh UUID";
+  result["items"][2]["pk"] = "fresh";
+  EXPECT_EQ(result, nlohmann::json::parse(R"({"ok": true, "items": [
+      {"pk": "standup", "startAppleDate": 725878800, "endAppleDate": 725879700, "attendees": ["Ann@X.org", "boss@x.org"]},
+      {"pk": "standup", "startAppleDate": 726051600, "endAppleDate": 726052500, "attendees": ["Ann@X.org", "boss@x.org"]},
+      {"pk": "fresh", "startAppleDate": 0, "endAppleDate": 0, "attendees": []}]})"));
+}
+
+TEST(CalendarDumpProgram, OnlyTheCalendarDumpLoadsLibical) {
+  test::ScopedTempDir dir;
+  std::map<std::string, std::optional<std::string>> env = {
+      {"LD_DEBUG", "files"}, {"TOVANA_MERVO_CALENDARS", dir.path()}, {"TOVANA_MERVO_CONTACTS", dir.path()}};
+  EXPECT_NE(test::runProgram({"--calendar-dump"}, env).err.find("libical.so"), std::string::npos);
+  for (const char* mode : {"--canary", "--contacts-dump"}) {
+    std::string err = test::runProgram({mode}, env).err;
+    EXPECT_TRUE(err.find("libical") == std::string::npos && err.find("libicu") == std::string::npos) << mode << ": " << err;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,196 @@
+// The iCalendar reader on hand-made calendars: times and zones, lengths,
+// recurrences with their exceptions, window edges and malformed input.
+#include "sources/ical/ical_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <tuple>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using std::string_literals::operator""s;
+using Times = std::vector<std::pair<double, double>>;
+
+double utc(int year, unsigned month, unsigned day, int hour = 0, int minute = 0) {
+  std::chrono::sys_days date{std::chrono::year{year} / month / day};
+  return date.time_since_epoch().count() * 86400.0 + hour * 3600 + minute * 60;
+}
+
+// The same wall-clock time in the zone TZ names.
+double local(int year, int month, int day, int hour = 0) {
+  std::tm fields{};
+  std::tie(fields.tm_year, fields.tm_mon, fields.tm_mday, fields.tm_hour, fields.tm_isdst) = std::tuple(year - 1900, month - 1, day, hour, -1);
+  return static_cast<double>(std::mktime(&fields));
+}
+
+// Sets TZ for one test; the C library rereads it on the way in and, once
+// the old value is back, on the way out.
+struct ScopedTimeZone {
+  explicit ScopedTimeZone(const char* zone) { env.emplace("TZ", zone); tzset(); }
+  ~ScopedTimeZone() { env.reset(); tzset(); }
+  std::optional<test::ScopedEnv> env;
+};
+
+// `|` ends a line, to keep the literals short.
+std::string crlf(const std::string& text) {
+  std::string result;
+  for (char c : text) result += c == '|' ? "\r\n"s : std::string(1, c);
+  return result;
+}
+
+std::string calendar(const std::string& body) { return crlf("BEGIN:VCALENDAR|VERSION:2.0|PRODID:-//t//EN|" + body + "END:VCALENDAR|"); }
+std::string event(const std::string& lines) { return "BEGIN:VEVENT|" + lines + "END:VEVENT|"; }
+
+std::vector<CalendarEvent> read(const std::string& text, const EventWindow& window = {utc(1900, 1, 1), utc(2100, 1, 1)}) {
+  std::vector<CalendarEvent> events;
+  readICalendarEvents(text, window, [&](const CalendarEvent& e) { events.push_back(e); });
+  return events;
+}
+
+Times times(const std::vector<CalendarEvent>& events) {
+  Times result;
+  for (const CalendarEvent& e : events) result.emplace_back(*e.startUnix, *e.endUnix);
+  return result;
+}
+
+TEST(ICalReader, StartInZonesEndFromDtendOrDuration) {
+  ScopedTimeZone tz("America/Los_Angeles");
+  const double nine = utc(2024, 3, 9, 17);  // 09:00 in Los Angeles, the day before the change
+  const std::string ownZone = "BEGIN:VTIMEZONE|TZID:Custom/Zone|BEGIN:STANDARD|DTSTART:19700101T000000|"
+                              "TZOFFSETFROM:+0530|TZOFFSETTO:+0530|END:STANDARD|END:VTIMEZONE|";
+  // The zone cases have neither DTEND nor DURATION: they last no time.
+  struct Case { const char* name; std::string body; double start, end; } cases[] = {
+      {"own VTIMEZONE", ownZone + event("DTSTART;TZID=Custom/Zone:20240310T090000|"), utc(2024, 3, 10, 3, 30), utc(2024, 3, 10, 3, 30)},
+      {"empty VTIMEZONE gives the system zone, in summer",
+       "BEGIN:VTIMEZONE|TZID:America/New_York|END:VTIMEZONE|" + event("DTSTART;TZID=America/New_York:20240701T090000|"),
+       utc(2024, 7, 1, 13), utc(2024, 7, 1, 13)},
+      {"vendor prefix", event("DTSTART;TZID=/softwarestudio.org/Olson_20011030_5/Europe/Berlin:20240115T090000|"), utc(2024, 1, 15, 8), utc(2024, 1, 15, 8)},
+      {"windows name", event("DTSTART;TZID=Eastern Standard Time:20240115T090000|"), utc(2024, 1, 15, 14), utc(2024, 1, 15, 14)},
+      {"unknown zone, even a path outside the database, is local", event("DTSTART;TZID=../../../etc/passwd:20240309T090000|"), nine, nine},
+      {"duration of a day keeps the wall clock", event("DTSTART:20240309T090000|DURATION:P1D|"), nine, nine + 23 * 3600},
+      {"end before start is clamped", event("DTSTART:20240309T090000|DTEND:20240309T080000|"), nine, nine},
+      {"end in another zone", event("DTSTART:20240309T090000|DTEND;TZID=America/New_York:20240309T130000|"), nine, nine + 3600},
+  };
+  for (const Case& c : cases) EXPECT_EQ(times(read(calendar(c.body))), (Times{{c.start, c.end}})) << c.name;
+}
+
+TEST(ICalReader, FloatingAndAllDayFollowTheLocalZone) {
+  const std::string text = calendar(event("UID:floating|DTSTART:20240310T090000|DTEND:20240310T100000|") +
+                                    event("UID:day|DTSTART;VALUE=DATE:20240310|") +
+                                    event("UID:days|DTSTART;VALUE=DATE:20240309|DTEND;VALUE=DATE:20240312|"));
+  // Daylight-saving time starts on 10 March 2024 in Los Angeles: that day
+  // has 23 hours, and an all-day event still ends at the next midnight.
+  for (const char* zone : {"UTC", "America/Los_Angeles"}) {
+    ScopedTimeZone tz(zone);
+    EXPECT_EQ(times(read(text)), (Times{{local(2024, 3, 10, 9), local(2024, 3, 10, 10)}, {local(2024, 3, 10), local(2024, 3, 11)},
+                                        {local(2024, 3, 9), local(2024, 3, 12)}})) << zone;
+  }
+}
+
+TEST(ICalReader, RecurrenceWithExdateRdateAndOverrideAcrossDaylightSaving) {
+  // Berlin changes to summer time on 31 March 2024; instances keep 10:00,
+  // and exclusions and overrides given in UTC still find them.
+  auto events = read(calendar(
+      event("UID:w|DTSTART;TZID=Europe/Berlin:20240321T100000|DTEND;TZID=Europe/Berlin:20240321T110000|RRULE:FREQ=WEEKLY;COUNT=5|"
+            "EXDATE;TZID=Europe/Berlin:20240328T100000|EXDATE:20240404T080000Z|RDATE;TZID=Europe/Berlin:20240322T120000|"
+            "RDATE;VALUE=PERIOD:20240406T080000Z/20240406T083000Z|RDATE:20240321T090000Z|") +
+      event("UID:w|RECURRENCE-ID:20240418T080000Z|DTSTART:20240418T200000Z|")));
+  // The first is also an RDATE, and comes once; a PERIOD has its own end.
+  EXPECT_EQ(times(events), (Times{{utc(2024, 3, 21, 9), utc(2024, 3, 21, 10)}, {utc(2024, 3, 22, 11), utc(2024, 3, 22, 12)},
+                                  {utc(2024, 4, 6, 8), utc(2024, 4, 6, 8, 30)}, {utc(2024, 4, 11, 8), utc(2024, 4, 11, 9)},
+                                  {utc(2024, 4, 18, 20), utc(2024, 4, 18, 20)}}));
+}
+
+TEST(ICalReader, OverridesReplaceTheirInstances) {
+  // The override comes first in the file; it moves the second instance after
+  // the third and has its own attendees; the fourth instance is cancelled.
+  const std::string text = calendar(
+      event("UID:s|RECURRENCE-ID:20240102T090000Z|DTSTART:20240103T150000Z|DTEND:20240103T160000Z|ATTENDEE:mailto:moved@x.org|") +
+      event("UID:other|DTSTART:20240101T000000Z|") +
+      event("UID:s|DTSTART:20240101T090000Z|DTEND:20240101T100000Z|RRULE:FREQ=DAILY;COUNT=4|ATTENDEE:mailto:all@x.org|STATUS:CONFIRMED|") +
+      event("UID:s|RECURRENCE-ID:20240104T090000Z|DTSTART:20240104T090000Z|DTEND:20240104T100000Z|STATUS:CANCELLED|"));
+  auto events = read(text);
+  ASSERT_EQ(times(events), (Times{{utc(2024, 1, 1), utc(2024, 1, 1)}, {utc(2024, 1, 1, 9), utc(2024, 1, 1, 10)},
+                                  {utc(2024, 1, 3, 9), utc(2024, 1, 3, 10)}, {utc(2024, 1, 3, 15), utc(2024, 1, 3, 16)},
+                                  {utc(2024, 1, 4, 9), utc(2024, 1, 4, 10)}}));
+  EXPECT_EQ((std::vector{events[1].attendeeURLs, events[3].attendeeURLs}),
+            (std::vector<std::vector<std::string>>{{"mailto:all@x.org"}, {"mailto:moved@x.org"}}));
+  EXPECT_EQ((std::pair{events[1].status, events[4].status}), (std::pair{1, CalendarEvent::kStatusCanceled}));
+  // A window takes a moved instance by where it went, not where it was.
+  EXPECT_TRUE(read(text, {utc(2024, 1, 2), utc(2024, 1, 3)}).empty());
+  EXPECT_EQ(times(read(text, {utc(2024, 1, 3, 12), utc(2024, 1, 4)})), (Times{{utc(2024, 1, 3, 15), utc(2024, 1, 3, 16)}}));
+}
+
+TEST(ICalReader, ThisAndFutureOverridesChangeTheLaterInstances) {
+  const std::string text = calendar(
+      event("UID:s|DTSTART:20240101T090000Z|DTEND:20240101T100000Z|RRULE:FREQ=DAILY;COUNT=5|") +
+      event("UID:s|RECURRENCE-ID;RANGE=THISANDFUTURE:20240103T090000Z|DTSTART:20240103T110000Z|DTEND:20240103T113000Z|"
+            "ATTENDEE:mailto:later@x.org|"));
+  // The window starts where only the moved instances reach.
+  auto events = read(text, {utc(2024, 1, 2, 10, 30), utc(2024, 1, 5, 11)});
+  EXPECT_EQ(times(events), (Times{{utc(2024, 1, 3, 11), utc(2024, 1, 3, 11, 30)}, {utc(2024, 1, 4, 11), utc(2024, 1, 4, 11, 30)}}));
+  for (const CalendarEvent& e : events) EXPECT_EQ(e.attendeeURLs, std::vector<std::string>{"mailto:later@x.org"});
+  EXPECT_EQ(read(text).size(), 5u);
+}
+
+TEST(ICalReader, WindowEdges) {
+  const std::string hour = calendar(event("UID:h|DTSTART:20240101T100000Z|DTEND:20240101T110000Z|"));
+  const std::string instant = calendar(event("UID:i|DTSTART:20240101T100000Z|"));
+  const double ten = utc(2024, 1, 1, 10), eleven = utc(2024, 1, 1, 11);
+  struct Case { const char* name; const std::string& text; EventWindow window; size_t expected; } cases[] = {
+      {"window starting at the end", hour, {eleven, eleven + 60}, 0},
+      {"empty window inside", hour, {ten + 1, ten + 1}, 1},
+      {"zero length at the start of the window", instant, {ten, ten + 60}, 1},
+      {"zero length at the end of the window", instant, {ten - 60, ten}, 0},
+      {"not a number", hour, {std::nan(""), eleven}, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(read(c.text, c.window).size(), c.expected) << c.name;
+}
+
+TEST(ICalReader, LongAndHostileRulesStopInTime) {
+  // Without a COUNT the walk starts near the window; with one it walks from
+  // the start, and billions of instances before the window are cut short.
+  for (auto [rule, expected] : {std::pair<std::string, size_t>{"FREQ=SECONDLY", 60}, {"FREQ=SECONDLY;COUNT=2000000000", 0}}) {
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(read(calendar(event("UID:r|DTSTART:19700101T000000Z|RRULE:" + rule + "|")), {utc(2024, 5, 1), utc(2024, 5, 1, 0, 1)}).size(), expected) << rule;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << rule;
+  }
+}
+
+TEST(ICalReader, PeopleStatusAndTextsAsTheStoreHandsThemOn) {
+  auto events = read(calendar(event(
+      "UID:caf\xC3\xA9-\xFF|DTSTART:20240101T000000Z|STATUS:TENTATIVE|ATTENDEE;CN=\"A, B\":mailto:A@Example.com|"
+      "ATTENDEE:MAILTO:b\xE9@x.org|ATTENDEE;CUTYPE=RESOURCE:urn:uuid:room|ATTEND| EE:mailto:fol| ded@x.org|"
+      "ORGANIZER;CN=Org:\"mailto:org@x.org\"|")));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].identifier, "caf\xC3\xA9-\xEF\xBF\xBD");
+  EXPECT_EQ(events[0].status, 2);
+  EXPECT_EQ(events[0].attendeeURLs,
+            (std::vector<std::string>{"mailto:A@Example.com", "MAILTO:b\xEF\xBF\xBD@x.org", "urn:uuid:room", "mailto:folded@x.org"}));
+  EXPECT_EQ(events[0].organizerURL, "mailto:org@x.org");
+}
+
+TEST(ICalReader, WhatCountsAsAnEventInAnyEncodingOrGarbage) {
+  const std::string plain = calendar(event("UID:enc|DTSTART:20240101T000000Z|"));
+  std::string utf16le = "\xFF\xFE", withNul = plain;
+  for (char c : plain) utf16le += std::string{c, '\0'};
+  withNul.insert(withNul.find("UID"), std::string("\0", 1));
+  struct Case { const char* name; std::string text; size_t expected; } cases[] = {
+      {"utf-8 byte order mark", "\xEF\xBB\xBF" + plain, 1},
+      {"utf-16 little endian", utf16le, 1},
+      {"nul byte", withNul, 1},
+      {"nested calendars and a bare event", calendar(calendar(plain)) + crlf(event("UID:bare|DTSTART:20240104T000000Z|")), 2},
+      {"todo, journal, no start, bad start", calendar("BEGIN:VTODO|DTSTART:20240101T000000Z|END:VTODO|BEGIN:VJOURNAL|DTSTART:20240101T000000Z|"
+                                                      "END:VJOURNAL|" + event("DTEND:20240101T000000Z|") + event("DTSTART:not-a-date|")), 0},
+      {"garbage", "\x01\x02\xFF\xFE\0 BEGIN:VEVENT\r\nDTSTART;;;:\r\n"s, 0},
+      {"bad rule", calendar(event("UID:x|DTSTART:20240101T000000Z|RRULE:FREQ=DAILY;UNTIL=123456T123456;BYSETPOS=999999|")), 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(read(c.text).size(), c.expected) << c.name;
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// Expanding one event into its occurrences within a window: its start, the
+// instances of its recurrence rules (libical's iterator), its extra dates,
+// less its excluded dates and the instances that overrides replace.
+// Used by one thread at a time.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <libical/ical.h>
+
+#include "sources/store/event_window.h"
+#include "sources/ical/ical_time_zones.h"
+
+/// How long each occurrence lasts: whole days on the wall clock (so an
+/// all-day event stays a day across a daylight-saving change) plus seconds.
+struct OccurrenceLength {
+  int nominalDays = 0;
+  double exactSeconds = 0;
+};
+
+/// An RDATE: an extra start, with its own end when given as a period.
+struct ExtraStart {
+  ICalTime start;
+  std::optional<double> endUnix;
+};
+
+/// What an override with RANGE=THISANDFUTURE does to its instance and every
+/// later one: moves the start and gives a new length.
+struct RangeChange {
+  double fromStartUnix = 0;  ///< its RECURRENCE-ID
+  double shiftSeconds = 0;
+  double lengthSeconds = 0;
+};
+
+/// Everything about an event's timing that expansion needs.
+struct SeriesDefinition {
+  ICalTime start;
+  OccurrenceLength length;
+  std::vector<icalrecurrencetype> rules;
+  std::vector<ExtraStart> extraStarts;
+  /// EXDATE values and the RECURRENCE-ID values of the overrides.
+  std::vector<ICalTime> excludedStarts;
+  /// Changes to the instances from a start on, in order of that start.
+  std::vector<RangeChange> rangeChanges;
+};
+
+/// The end of an occurrence that starts at `start` (Unix `startUnix`);
+/// never before the start.
+double occurrenceEnd(const ICalTime& start, double startUnix, const OccurrenceLength& length);
+
+/// Calls `visit(startUnix, endUnix, change)` for each occurrence of `series`
+/// that `window` matches, in order of start; `change` is the index of the
+/// range change that applies to it, or -1. Expansion stops at the window's
+/// end, however far the rules reach.
+void expandSeries(const SeriesDefinition& series, const EventWindow& window,
+                  const std::function<void(double startUnix, double endUnix, int change)>& visit);

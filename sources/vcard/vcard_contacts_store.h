@@ -1,0 +1,38 @@
+// The contacts store of this machine: the vCard files of the address book
+// locations, read afresh for every walk. Contacts come in location order,
+// files of a folder by byte order of their paths, cards in file order.
+// A store object belongs to one thread; its access answer comes on another.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sources/store/contacts_store.h"
+#include "sources/vcard/vcard_card.h"
+
+class VCardContactsStore final : public ContactsStore {
+ public:
+  /// A store over `locations` (files or folders, in order).
+  explicit VCardContactsStore(std::vector<std::string> locations);
+
+  /// Answers on a thread of its own that shares nothing with the store, so
+  /// the store may go before the answer comes.
+  void requestAccess(std::function<void(bool granted)> completion) override;
+
+  /// False when a file or folder could not be read; the walk still goes on
+  /// past it.
+  bool enumerateContacts(const ContactKeys& keys, const std::function<void(const Contact&)>& visit) override;
+
+  /// The picture of the first card with `identifier`; it has no thumbnail.
+  std::optional<ContactPictures> unifiedContactPictures(const std::string& identifier) override;
+
+ private:
+  /// Calls `visit` with every complete card and the path of its file.
+  bool walkCards(const VCardNeeds& needs, const std::function<void(const VCardCard&, const std::string&)>& visit);
+
+  std::vector<std::string> locations_;
+};
+
+/// The identifier of `card` read from the file at `path`: its UID, or one
+/// derived from the path and the card's place in the file.
+std::string contactIdentifier(const VCardCard& card, const std::string& path);

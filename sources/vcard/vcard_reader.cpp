@@ -1,0 +1,46 @@
+// Walking the cards of one vCard text; see vcard_reader.h.
+#include "sources/vcard/vcard_reader.h"
+
+#include <vector>
+
+#include "sources/vcard/vcard_lines.h"
+
+namespace {
+
+bool namesVCard(std::string_view rawValue) {
+  while (!rawValue.empty() && (rawValue.front() == ' ' || rawValue.front() == '\t')) rawValue.remove_prefix(1);
+  while (!rawValue.empty() && (rawValue.back() == ' ' || rawValue.back() == '\t')) rawValue.remove_suffix(1);
+  return equalsIgnoringCase(rawValue, "VCARD");
+}
+
+}  // namespace
+
+void readVCards(std::string_view text, const VCardNeeds& needs, const std::function<void(VCardCard&)>& visit,
+                const std::function<void(size_t, size_t)>& onProgress, size_t firstPosition) {
+  ContentLineReader lines(text);
+  std::vector<VCardBuilder> open;  // innermost last
+  size_t nextPosition = firstPosition;
+  RawLine line;
+  VCardProperty property;
+  while (lines.next(line)) {
+    if (!parseProperty(line.text, line.folded, property)) continue;
+    if (property.is("BEGIN")) {
+      if (namesVCard(property.rawValue)) open.emplace_back(nextPosition++, needs);
+      continue;
+    }
+    if (property.is("END")) {
+      if (!namesVCard(property.rawValue) || open.empty()) continue;
+      VCardCard card = open.back().finish();
+      open.pop_back();
+      visit(card);
+      if (open.empty() && onProgress) onProgress(lines.offset(), nextPosition - firstPosition);
+      continue;
+    }
+    if (open.empty()) continue;
+    if (property.rawValue.ends_with('=') && property.hasParameterValue("QUOTED-PRINTABLE", "ENCODING")) {
+      lines.extendSoftBreaks(line);
+      if (!parseProperty(line.text, true, property)) continue;
+    }
+    open.back().add(property, line.folded);
+  }
+}

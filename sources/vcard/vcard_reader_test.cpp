@@ -1,0 +1,101 @@
+// Tests of the vCard reader: hand-made edge cases, table-driven, and the
+// real-world corpus.
+#include "sources/vcard/vcard_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/utf8_text.h"
+#include "sources/vcard/vcard_photo.h"
+#include "tests/test_support.h"
+
+namespace {
+
+/// One line per card: "name | phones then e-mails", plus " | uid=" and
+/// " | photo=" (the first photo's bytes, "?" when it claims some but yields
+/// none) when present.
+std::vector<std::string> summaries(const std::string& text) {
+  std::vector<std::string> out;
+  readVCards(text, {.names = true, .handles = true, .photos = true}, [&](VCardCard& card) {
+    std::string line = card.fullName + " |";
+    for (const std::string& phone : card.phoneNumbers) line += " " + phone;
+    for (const std::string& email : card.emailAddresses) line += " " + email;
+    if (!card.uid.empty()) line += " | uid=" + card.uid;
+    if (!card.photos.empty() && photoAvailable(card.photos[0]))
+      line += " | photo=" + photoBytes(card.photos[0]).value_or("?");
+    out.push_back(line);
+  });
+  return out;
+}
+
+TEST(VCardReader, ReadsEachCompleteCard) {
+  test::ScopedTempDir dir;
+  test::writeFile(dir / "my face.jpg", "JPG");
+  test::writeFile(dir / "empty.jpg", "");
+  const std::string local = dir.path() + "/my%20face.jpg";
+  const auto photo = [](const std::string& line) { return "BEGIN:VCARD\nFN:P\n" + line + "\nEND:VCARD\n"; };
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nTEL:+1 (555) 010\r\nEMAIL:A@X.org\r\nUID:urn:42\r\nEND:VCARD\r\n",
+       {"Ann Lee | +1 (555) 010 A@X.org | uid=urn:42"}},
+      {"begin:vcard\nfn:lower\nemail;internet:a@b\nend:vcard", {"lower | a@b"}},
+      {"BEGIN:VCARD\nFN:Fol\n ded\n\tName\nTEL;TYPE=VOICE,M\n\tSG:12\n\t34\nEND:VCARD\n", {"FoldedName | 1234"}},
+      {"BEGIN:VCARD\nFN:\nN:Public;John;Q.,R.;Dr.;Jr.\nEND:VCARD\n", {"Dr. John Q. R. Public Jr. |"}},
+      {"BEGIN:VCARD\nN:;;;;\nEMAIL:x@y\nEND:VCARD\n", {" | x@y"}},
+      {"BEGIN:VCARD\nFN:Doe\\, John\\nSr.\\;\\\\\nEND:VCARD\n", {"Doe, John\nSr.;\\ |"}},
+      {"BEGIN:VCARD\nTEL;VALUE=uri:tel:+44-5;ext=5\nitem1.EMAIL;type=pref:e@f\nTEL:1\nTEL:1\nEND:VCARD\n",
+       {" | +44-5;ext=5 1 1 e@f"}},
+      // Quoted-printable with soft breaks, one continuing unindented.
+      {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=B6r=\ng M=\n=C3=BCller\nEND:VCARD\n",
+       {"J\xC3\xB6rg M\xC3\xBCller |"}},
+      {"BEGIN:VCARD\nFN;CHARSET=windows-1252:\x80 \xE9\nEND:VCARD\n", {"\xE2\x82\xAC \xC3\xA9 |"}},
+      // Bytes that are not UTF-8 become U+FFFD, so the result stays writable.
+      {"BEGIN:VCARD\nFN:bad \xFF byte\nTEL:\xC3\nEND:VCARD\n", {"bad \xEF\xBF\xBD byte | \xEF\xBF\xBD"}},
+      // Line ends: CR CR LF, lone CR, a blank line and a stray line inside.
+      {"BEGIN:VCARD\r\r\nFN:A\r\r\nEND:VCARD\r\r\n", {"A |"}},
+      {"BEGIN:VCARD\rFN:B\rEND:VCARD\r", {"B |"}},
+      {"BEGIN:VCARD\n\n# note\nFN:C\nEND:VCARD", {"C |"}},
+      // Only complete cards, in order; nested ones come out inner first.
+      {"BEGIN:VCALENDAR\nEND:VCALENDAR\nFN:x\nEND:VCARD\nBEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nFN:cut", {"a |"}},
+      {"BEGIN:VCARD\nFN:outer\nBEGIN:VCARD\nFN:inner\nEND:VCARD\nTEL:1\nEND:VCARD\n", {"inner |", "outer | 1"}},
+      // Pictures in every form; "hi!!" in base64 is aGkhIQ==.
+      {photo("PHOTO;ENCODING=BASE64;JPEG:aGkh\n IQ=="), {"P | | photo=hi!!"}},
+      {photo("PHOTO;ENCODING=b:aGkhIQ=="), {"P | | photo=hi!!"}},
+      {photo("PHOTO:data:image/png;base64\\,aG\n khIQ=="), {"P | | photo=hi!!"}},
+      {photo("PHOTO:data:text/plain,hi%21%21"), {"P | | photo=hi!!"}},
+      {photo("PHOTO;VALUE=uri:http://x/y.jpg"), {"P |"}},
+      {photo("PHOTO:"), {"P |"}},
+      {photo("PHOTO;VALUE=uri:file://" + local), {"P | | photo=JPG"}},
+      {photo("PHOTO;VALUE=uri:file://elsewhere" + local), {"P |"}},
+      {photo("PHOTO;VALUE=uri:file://" + dir.path() + "/empty.jpg"), {"P |"}},
+  };
+  for (const auto& [input, expected] : cases) EXPECT_EQ(summaries(input), expected) << testing::PrintToString(input);
+}
+
+TEST(VCardReader, ReadsTheRealWorldCorpus) {
+  const std::string corpus = test::corpusDir() + "/vcf";
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  size_t cards = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+    if (!entry.is_regular_file()) continue;
+    for (const std::string& summary : summaries(test::readFile(entry.path().string()).value_or(""))) {
+      ++cards;
+      EXPECT_TRUE(isValidUtf8(summary.substr(0, summary.find(" | photo=")))) << entry.path();
+    }
+  }
+  EXPECT_GE(cards, 60u);
+  // A few files whose reading is known exactly: the start of their first card.
+  const std::vector<std::pair<std::string, std::string>> known = {
+      {"android-vcard/v21_backslash.vcf", "A;B\\C;D:E\\ |"},
+      {"khard/photov4.vcf", "with photo v4 | | uid=photov4 | photo=\x89PNG"},
+  };
+  for (const auto& [file, start] : known) {
+    const std::vector<std::string> read = summaries(test::readFile(corpus + "/" + file).value_or(""));
+    ASSERT_FALSE(read.empty()) << file;
+    EXPECT_TRUE(read[0].starts_with(start)) << file << ": " << read[0];
+  }
+}
+
+}  // namespace
