@@ -4,7 +4,10 @@
 
 #include "install/canary_mode.h"
 #include "scripts/script_modes.h"
-#include "sources/native_sources.h"
+#include "sources/calendar_dump.h"
+#include "sources/contact_face_export.h"
+#include "sources/contact_faces_scan.h"
+#include "sources/contacts_dump.h"
 
 namespace {
 
@@ -18,7 +21,7 @@ double secondsSince1970() {
 [[noreturn]] void tick(const Arguments&) { runTickMode(); }
 
 [[noreturn]] void calendarDump(const Arguments& args) {
-  const CalendarWindow window = calendarWindow(args, secondsSince1970());
+  const EventWindow window = calendarWindow(args, secondsSince1970());
   NativeSources::dumpCalendar(window.fromUnix, window.toUnix);
 }
 
@@ -56,7 +59,7 @@ const Mode* chooseMode(const Arguments& args) {
   return nullptr;
 }
 
-CalendarWindow calendarWindow(const Arguments& args, double nowUnix) {
+EventWindow calendarWindow(const Arguments& args, double nowUnix) {
   return {numericArg(args, "--from", nowUnix - kCalendarLookBackSeconds),
           numericArg(args, "--to", nowUnix + kCalendarLookAheadSeconds)};
 }

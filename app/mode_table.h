@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/arguments.h"
+#include "sources/store/event_window.h"
 
 /// One command-line mode. `run` ends the process and never returns.
 struct Mode {
@@ -25,8 +26,4 @@ inline constexpr double kCalendarLookBackSeconds = 315360000;   // ten years of 
 inline constexpr double kCalendarLookAheadSeconds = 34560000;   // 400 days
 
 /// The window that --calendar-dump reads: --from and --to, or their defaults.
-struct CalendarWindow {
-  double fromUnix;
-  double toUnix;
-};
-CalendarWindow calendarWindow(const Arguments& args, double nowUnix);
+EventWindow calendarWindow(const Arguments& args, double nowUnix);

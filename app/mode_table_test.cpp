@@ -33,7 +33,7 @@ TEST(ChooseMode, FirstFlagInTableOrderWins) {
 
 TEST(CalendarWindow, DefaultsReachTenYearsBackAnd400DaysAhead) {
   const double now = 1.8e9;
-  CalendarWindow window = calendarWindow({"--calendar-dump"}, now);
+  EventWindow window = calendarWindow({"--calendar-dump"}, now);
   EXPECT_EQ(window.fromUnix, now - 315360000);
   EXPECT_EQ(window.toUnix, now + 34560000);
 

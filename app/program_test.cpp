@@ -8,17 +8,6 @@ namespace {
 using test::runProgram;
 using test::ScopedTempDir;
 
-TEST(Program, FirstModeFlagDecidesWhereverItStands) {
-  ScopedTempDir home;
-  const std::string missing = home / "no-bundle";
-  // "--tick" stands as a whole argument after "--id": the tick mode runs.
-  auto run = runProgram({"--contact-face", "--id", "--tick"},
-                        {{"HOME", home.path()}, {"TOVANA_MERVO_ROOT", missing}});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "The Mervo's files are not at " + missing + ".\n");
-  EXPECT_EQ(run.out, "");
-}
-
 TEST(Program, WindowWithoutDisplaySaysSoInOneLine) {
   ScopedTempDir home;
   auto run = runProgram({"--canary=1", "--unknown"},

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "base/standard_streams.h"
 #include "base/program_modules.h"
+#include "base/write_all.h"
 
 int runWindowedMode(int argc, char** argv) {
   using RunWindow = int (*)(int, char**);
@@ -13,7 +13,7 @@ int runWindowedMode(int argc, char** argv) {
   auto run = reinterpret_cast<RunWindow>(
       loadModuleSymbol("tovana-mervo-window.so", "tovanaMervoRunWindow", &error));
   if (!run) {
-    writeMessage(STDERR_FILENO, "tovana-mervo: the setup window cannot be loaded: " + error + "\n");
+    writeAll(STDERR_FILENO, "tovana-mervo: the setup window cannot be loaded: " + error + "\n");
     return 1;
   }
   return run(argc, argv);

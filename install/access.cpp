@@ -5,8 +5,9 @@
 
 #include <cerrno>
 
-#include "base/unique_fd.h"
 #include "base/home_directory.h"
+#include "base/permission_error.h"
+#include "base/unique_fd.h"
 
 namespace Access {
 namespace {
@@ -41,7 +42,7 @@ Result check(const OpenProbe& open) {
     if (!exists(path)) continue;
     int error = open(path);
     if (error == 0) return {Result::Case::granted, path};
-    if (error == EPERM || error == EACCES) fallback = path;
+    if (isPermissionError(error)) fallback = path;
   }
   return {Result::Case::refused, fallback};
 }

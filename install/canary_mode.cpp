@@ -4,12 +4,12 @@
 
 #include <cstdlib>
 
-#include "base/standard_streams.h"
+#include "base/write_all.h"
 #include "install/access.h"
 
 void runCanaryMode() {
   const Access::Result result = Access::check();
   const char* word = result.isGranted() ? "granted " : "refused ";
-  writeMessage(STDOUT_FILENO, word + result.path + "\n");
+  writeAll(STDOUT_FILENO, word + result.path + "\n");
   std::exit(result.isGranted() ? 0 : 2);
 }

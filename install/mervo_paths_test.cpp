@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "base/home_directory.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -39,15 +38,6 @@ TEST(MervoPaths, InstalledTestsOnlyForSomethingAtSetupScript) {
   EXPECT_FALSE(MervoPaths::installed());
   ASSERT_EQ(mkdir((bundle / "setup.sh").c_str(), 0700), 0);  // a folder counts
   EXPECT_TRUE(MervoPaths::installed());
-}
-
-TEST(HomeDirectory, FallsBackToTheUserDatabase) {
-  ScopedEnv empty("HOME", "");
-  const std::string fromDatabase = homeDirectory();
-  EXPECT_FALSE(fromDatabase.empty());
-  EXPECT_EQ(fromDatabase.front(), '/');
-  ScopedEnv set("HOME", "/some/home");
-  EXPECT_EQ(homeDirectory(), "/some/home");
 }
 
 }  // namespace

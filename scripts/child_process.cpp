@@ -89,7 +89,7 @@ int32_t ChildProcess::wait() {
     reaped = ::waitpid(pid_, &status, 0);
   } while (reaped < 0 && errno == EINTR);
   pid_ = -1;
-  if (reaped < 0) return 127;  // not our child any more (SIGCHLD ignored): status lost
+  if (reaped < 0) return kCannotStartStatus;  // not our child any more (SIGCHLD ignored): status lost
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return WEXITSTATUS(status);
 }

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+/// The status of a script whose shell could not be started, or whose exit
+/// status was lost, as a shell reports a command it cannot run.
+inline constexpr int32_t kCannotStartStatus = 127;
+
 /// Everything needed to start one child.
 struct ChildLaunch {
   std::string program;                   ///< full path of the executable

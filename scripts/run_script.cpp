@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int32_t kCannotStart = 127;
-
 // A relative root or script path means relative to the program's working
 // directory, where the installation test looked; the child runs elsewhere
 // (in the root), so it must get them absolute.
@@ -37,24 +35,24 @@ ChildLaunch launchFor(const std::string& shellPath, const std::string& scriptPat
 
 int32_t runWithOwnStreams(const ChildLaunch& launch) {
   std::optional<ChildProcess> child = ChildProcess::start(launch);
-  return child ? child->wait() : kCannotStart;
+  return child ? child->wait() : kCannotStartStatus;
 }
 
 int32_t runWithOutput(ChildLaunch launch, OutputHandler onOutput) {
   std::optional<Pipe> pipe = makePipe();
-  if (!pipe) return kCannotStart;
+  if (!pipe) return kCannotStartStatus;
   ScriptOutput output(std::move(pipe->readEnd), std::move(onOutput));
   // The reader runs before the child starts, so a child that fills the pipe
   // never waits on a reader that could not be started.
   OutputReaderThread reader(output);
-  if (!reader.isRunning()) return kCannotStart;
+  if (!reader.isRunning()) return kCannotStartStatus;
 
   launch.outputFd = pipe->writeEnd.get();
   std::optional<ChildProcess> child = ChildProcess::start(launch);
   // From here only the child (and whatever it starts) holds the write end,
   // so end of file means that all of them have closed it.
   pipe->writeEnd.reset();
-  if (!child) return kCannotStart;  // the reader sees end of file at once
+  if (!child) return kCannotStartStatus;  // the reader sees end of file at once
 
   const int32_t status = child->wait();
   reader.stop();

@@ -36,7 +36,7 @@ inline constexpr const char* kScriptSearchPath =
 /// bytes that are not UTF-8 arrive as U+FFFD.
 ///
 /// Returns the script's exit status, 128 + the signal number when a signal
-/// ended it, or 127 when the shell could not be started.
+/// ended it, or kCannotStartStatus (127) when the shell could not be started.
 int32_t runScript(const std::string& scriptPath,
                   const std::vector<std::string>& arguments = {},
                   const std::map<std::string, std::string>& extraEnv = {},

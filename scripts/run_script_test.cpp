@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/utf8_text.h"
 #include "install/mervo_paths.h"
 #include "scripts/run_script_with_shell.h"
 #include "scripts/test_bundle.h"
-#include "base/utf8_text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "base/standard_streams.h"
+#include "base/write_all.h"
 #include "install/mervo_paths.h"
 #include "scripts/run_script.h"
 
@@ -14,7 +14,7 @@ namespace {
 // the root as the user gave it, relative or not.
 void exitUnlessInstalled() {
   if (MervoPaths::installed()) return;
-  writeMessage(STDERR_FILENO, "The Mervo's files are not at " + MervoPaths::root() + ".\n");
+  writeAll(STDERR_FILENO, "The Mervo's files are not at " + MervoPaths::root() + ".\n");
   std::exit(1);
 }
 
@@ -31,7 +31,7 @@ void runSetupMode(bool installMode) {
   if (installMode) extraEnv["TOVANA_INSTALL_MODE"] = "1";
   // Called on the reader thread and last on this one, never two at a time.
   const auto copyToStandardOutput = [](const std::string& text) {
-    writeMessage(STDOUT_FILENO, text);
+    writeAll(STDOUT_FILENO, text);
   };
   std::exit(runScript(MervoPaths::setupScript(), {}, extraEnv, copyToStandardOutput));
 }

@@ -13,8 +13,7 @@
 #include <system_error>
 #include <thread>
 
-#include "sources/store/calendar_store.h"
-#include "sources/store/contacts_store.h"
+#include "sources/machine_stores.h"
 
 namespace NativeSources {
 namespace {

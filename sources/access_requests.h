@@ -8,6 +8,10 @@
 /// Called once, on any thread, with whether access was granted.
 using GrantCompletion = std::function<void(bool granted)>;
 
+/// The reasons the dumps give when access is not granted.
+inline constexpr const char* kCalendarAccessRefused = "calendar access was not granted";
+inline constexpr const char* kContactsAccessRefused = "contacts access was not granted";
+
 namespace NativeSources {
 
 /// Starts `request`, handing it a completion, and waits until the completion

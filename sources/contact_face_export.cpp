@@ -1,13 +1,12 @@
-// --contact-face: writes one contact's picture to a file. The failures are
-// tested in a fixed order, each with its own reason. Runs on the main thread
-// and ends the process.
+// --contact-face: the picture goes through the face file; the thumbnail
+// stands in only for a missing picture. Runs on the main thread and ends the
+// process.
+#include "sources/contact_face_export.h"
+
 #include <cstdint>
 
-#include "sources/contacts_modes.h"
+#include "sources/access_requests.h"
 #include "sources/face_file.h"
-#include "sources/native_sources.h"
-#include "sources/result_writer.h"
-#include "base/utf8_text.h"
 
 namespace {
 
@@ -16,10 +15,23 @@ constexpr const char* kNoContact = "no contact with that identifier";
 constexpr const char* kNoFace = "that contact has no face after all";
 constexpr const char* kCouldNotWrite = "could not write the face to ";
 
+ResultText written(size_t bytes, bool full) {
+  JsonText out;
+  out.beginObject();
+  out.key("bytes");
+  out.value(static_cast<int64_t>(bytes));
+  out.key("kind");
+  out.value(full ? "full" : "thumbnail");
+  out.key("ok");
+  out.value(true);
+  out.endObject();
+  return {out.take(), true};
+}
+
 }  // namespace
 
-nlohmann::json contactFaceResult(const ContactsModeSources& sources, const std::string& identifier,
-                                 const std::string& outPath) {
+ResultText contactFaceResult(const ContactsModeSources& sources, const std::string& identifier,
+                             const std::string& outPath) {
   if (identifier.empty() || outPath.empty()) return failureResult(kNeedsBoth);
   if (!sources.requestAccess()) return failureResult(kContactsAccessRefused);
   std::unique_ptr<ContactsStore> store = sources.makeStore();
@@ -29,14 +41,14 @@ nlohmann::json contactFaceResult(const ContactsModeSources& sources, const std::
   const bool full = pictures->imageData.has_value();
   const std::optional<std::string>& chosen = full ? pictures->imageData : pictures->thumbnailImageData;
   if (!chosen || chosen->empty()) return failureResult(kNoFace);
-  if (!writeFaceFile(outPath, *chosen)) return failureResult(kCouldNotWrite + toValidUtf8(outPath));
-  return {{"ok", true}, {"bytes", static_cast<int64_t>(chosen->size())}, {"kind", full ? "full" : "thumbnail"}};
+  if (!writeFaceFile(outPath, *chosen)) return failureResult(kCouldNotWrite + outPath);
+  return written(chosen->size(), full);
 }
 
 namespace NativeSources {
 
 void dumpContactFace(const std::string& identifier, const std::string& outPath) {
-  emit(contactFaceResult(machineContactsSources(), identifier, outPath));
+  emit([&] { return contactFaceResult(machineContactsSources(), identifier, outPath); });
 }
 
 }  // namespace NativeSources

@@ -1,31 +1,50 @@
-// --contact-faces-scan: how many contacts there are and which have a picture
-// and handles, by identifier. Picture bytes are never read. Runs on the main
-// thread and ends the process.
+// --contact-faces-scan: the faces are written while the store is walked, the
+// counts around them once it is done. Runs on the main thread and ends the
+// process.
+#include "sources/contact_faces_scan.h"
+
 #include <cstdint>
 
-#include "sources/contacts_modes.h"
-#include "sources/native_sources.h"
-#include "sources/result_writer.h"
+#include "sources/access_requests.h"
 
-nlohmann::json contactFacesScanResult(const ContactsModeSources& sources) {
+ResultText contactFacesScanResult(const ContactsModeSources& sources) {
   if (!sources.requestAccess()) return failureResult(kContactsAccessRefused);
   int64_t contacts = 0;
-  nlohmann::json faces = nlohmann::json::array();
+  int64_t withFace = 0;
+  JsonText faces;
+  faces.beginArray();
   if (std::unique_ptr<ContactsStore> store = sources.makeStore()) {
     (void)store->enumerateContacts({.handles = true, .imageDataAvailable = true}, [&](const Contact& contact) {
       ++contacts;
-      if (!contact.imageDataAvailable) return;
-      nlohmann::json handles = handleList(contact);
-      if (handles.empty()) return;
-      faces.push_back({{"id", contact.identifier}, {"handles", std::move(handles)}});
+      if (!contact.imageDataAvailable || !hasHandles(contact)) return;
+      ++withFace;
+      faces.beginObject();
+      faces.key("handles");
+      writeHandles(faces, contact);
+      faces.key("id");
+      faces.value(contact.identifier);
+      faces.endObject();
     });
   }
-  const auto withFace = static_cast<int64_t>(faces.size());
-  return {{"ok", true}, {"contacts", contacts}, {"withFace", withFace}, {"faces", std::move(faces)}};
+  faces.endArray();
+  JsonText out;
+  out.beginObject();
+  out.key("contacts");
+  out.value(contacts);
+  out.key("faces");
+  out.writtenValue(faces.take());
+  out.key("ok");
+  out.value(true);
+  out.key("withFace");
+  out.value(withFace);
+  out.endObject();
+  return {out.take(), true};
 }
 
 namespace NativeSources {
 
-void dumpContactFaceScan() { emit(contactFacesScanResult(machineContactsSources())); }
+void dumpContactFaceScan() {
+  emit([] { return contactFacesScanResult(machineContactsSources()); });
+}
 
 }  // namespace NativeSources

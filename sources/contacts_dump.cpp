@@ -1,11 +1,9 @@
-// --contacts-dump: every contact with a full name and at least one handle, in
-// the store's order. The result is written as JSON text while the store is
+// --contacts-dump: the result is written as JSON text while the store is
 // walked, so a large address book never becomes a tree of values. Runs on the
 // main thread and ends the process.
-#include "sources/contacts_modes.h"
-#include "sources/json_text.h"
-#include "sources/native_sources.h"
-#include "sources/result_writer.h"
+#include "sources/contacts_dump.h"
+
+#include "sources/access_requests.h"
 
 namespace {
 
@@ -14,17 +12,14 @@ void writePerson(JsonText& out, const std::string& name, const Contact& contact)
   out.key("name");
   out.value(name);
   out.key("handles");
-  out.beginArray();
-  for (const std::string& number : contact.phoneNumbers) out.value(number);
-  for (const std::string& address : contact.emailAddresses) out.value(address);
-  out.endArray();
+  writeHandles(out, contact);
   out.endObject();
 }
 
 }  // namespace
 
 ResultText contactsDumpResult(const ContactsModeSources& sources) {
-  if (!sources.requestAccess()) return {failureResult(kContactsAccessRefused).dump(), false};
+  if (!sources.requestAccess()) return failureResult(kContactsAccessRefused);
   JsonText out;
   out.beginObject();
   out.key("ok");
@@ -35,7 +30,7 @@ ResultText contactsDumpResult(const ContactsModeSources& sources) {
     // A walk that fails part-way still gives what it found.
     (void)store->enumerateContacts({.fullName = true, .handles = true}, [&](const Contact& contact) {
       const std::string& name = contact.fullName ? *contact.fullName : std::string();
-      if (name.empty() || (contact.phoneNumbers.empty() && contact.emailAddresses.empty())) return;
+      if (name.empty() || !hasHandles(contact)) return;
       writePerson(out, name, contact);
     });
   }
@@ -47,8 +42,7 @@ ResultText contactsDumpResult(const ContactsModeSources& sources) {
 namespace NativeSources {
 
 void dumpContacts() {
-  const ResultText result = contactsDumpResult(machineContactsSources());
-  emitText(result.json, result.ok);
+  emit([] { return contactsDumpResult(machineContactsSources()); });
 }
 
 }  // namespace NativeSources

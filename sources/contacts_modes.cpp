@@ -2,16 +2,17 @@
 #include "sources/contacts_modes.h"
 
 #include "sources/access_requests.h"
+#include "sources/machine_stores.h"
 
 ContactsModeSources machineContactsSources() {
   return {[] { return NativeSources::requestContacts(); }, [] { return makeContactsStore(); }};
 }
 
-nlohmann::json handleList(const Contact& contact) {
-  nlohmann::json handles = nlohmann::json::array();
-  for (const std::string& number : contact.phoneNumbers) handles.push_back(number);
-  for (const std::string& address : contact.emailAddresses) handles.push_back(address);
-  return handles;
-}
+bool hasHandles(const Contact& contact) { return !contact.phoneNumbers.empty() || !contact.emailAddresses.empty(); }
 
-nlohmann::json failureResult(const std::string& reason) { return {{"ok", false}, {"reason", reason}}; }
+void writeHandles(JsonText& out, const Contact& contact) {
+  out.beginArray();
+  for (const std::string& number : contact.phoneNumbers) out.value(number);
+  for (const std::string& address : contact.emailAddresses) out.value(address);
+  out.endArray();
+}

@@ -9,7 +9,9 @@
 #include <climits>
 #include <cstdlib>
 
+#include "base/permission_error.h"
 #include "base/unique_fd.h"
+#include "base/write_all.h"
 
 namespace {
 
@@ -21,15 +23,7 @@ class WritableFile {
   bool isOpen() const { return fd_.isOpen(); }
   int fd() const { return fd_.get(); }
 
-  bool writeAll(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t written = write(fd_.get(), bytes.data(), bytes.size());
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-  }
+  bool writeAll(std::string_view bytes) { return ::writeAll(fd_.get(), bytes); }
 
   /// Makes the bytes durable and closes; false when either fails.
   bool finish() {
@@ -89,7 +83,8 @@ bool writeInPlace(const std::string& path, std::string_view bytes) {
   return file.isOpen() && file.writeAll(bytes) && file.finish();
 }
 
-bool isRefusal(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+/// Refused for lack of permission, or on a read-only file system.
+bool isRefusal(int error) { return isPermissionError(error) || error == EROFS; }
 
 }  // namespace
 

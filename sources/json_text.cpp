@@ -69,9 +69,19 @@ void JsonText::value(double number) {
   text_ += dumpScalar(scalar_);
 }
 
+void JsonText::value(int64_t number) {
+  beforeValue();
+  text_ += std::to_string(number);
+}
+
 void JsonText::value(bool flag) {
   beforeValue();
   text_ += flag ? "true" : "false";
+}
+
+void JsonText::writtenValue(std::string_view json) {
+  beforeValue();
+  text_ += json;
 }
 
 std::string JsonText::take() {

@@ -1,9 +1,11 @@
-// A small writer of compact JSON text, for results too large to hold as a
-// tree of values: it appends to one string as it goes. Strings and numbers
-// are written by nlohmann/json (escaping; shortest form that reads back as
-// the same double). One writer per thread.
+// The writer of every dump's result: compact JSON text appended to one string
+// as it goes, so a large result never becomes a tree of values. Strings and
+// numbers are written by nlohmann/json (escaping; shortest form that reads
+// back as the same double); invalid UTF-8 in a string becomes U+FFFD, the one
+// rule of every result. One writer per thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +24,12 @@ class JsonText {
   void key(std::string_view name);
   /// Writes a value. Invalid UTF-8 in a string becomes U+FFFD.
   void value(std::string_view text);
+  void value(const char* text) { value(std::string_view(text)); }
   void value(double number);
+  void value(int64_t number);
   void value(bool flag);
+  /// Writes a value that another JsonText has written whole.
+  void writtenValue(std::string_view json);
 
   /// The text written so far.
   const std::string& text() const { return text_; }

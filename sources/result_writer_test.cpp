@@ -1,60 +1,64 @@
-// Tests of the result writer: the line it writes, the status it chooses, and
-// the fallback line for a result that cannot be serialised.
+// Tests of the result writer: the line it writes, each as one write, the
+// status it chooses, the one UTF-8 rule, and the fallback line for a result
+// that cannot be built.
 #include "sources/result_writer.h"
 
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
+#include "sources/json_text.h"
+
 namespace {
 
-using nlohmann::json;
-
-struct Emitted {
+struct Written {
   int status = -1;
   std::vector<std::string> writes;  // each write() as one packet
 };
 
-/// Runs emit(result) in a child whose standard output is a packet socket.
-Emitted runEmit(const json& result) {
+/// Runs writeResult(build) into a packet socket, which keeps writes apart.
+Written runWriteResult(const std::function<ResultText()>& build) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(fds[1], STDOUT_FILENO);
-    NativeSources::emit(result);
-  }
+  Written written;
+  written.status = NativeSources::writeResult(fds[1], build);
   close(fds[1]);
-  Emitted emitted;
-  int wstatus = 0;
-  waitpid(child, &wstatus, 0);
-  emitted.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   char buffer[4096];
-  for (ssize_t got; (got = recv(fds[0], buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) emitted.writes.emplace_back(buffer, got);
+  for (ssize_t got; (got = recv(fds[0], buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) written.writes.emplace_back(buffer, got);
   close(fds[0]);
-  return emitted;
+  return written;
 }
 
 TEST(ResultWriter, OneCompactLineThenLineFeedAndStatusZeroOnlyForOkTrue) {
-  const json good = {{"ok", true}, {"text", "tab\there \"q\" line\nbreak caf\xC3\xA9"}, {"n", 0.1}};
-  // Text that is not UTF-8 cannot be written; the fallback line claims
-  // failure, so it must never come with status 0.
-  const std::vector<std::tuple<json, std::string, int>> cases = {
-      {good, good.dump(), 0},
-      {{{"ok", false}, {"reason", "no"}}, R"({"ok":false,"reason":"no"})", 2},
-      {json::object(), "{}", 2},
-      {{{"ok", 1}}, R"({"ok":1})", 2},
-      {{{"ok", true}, {"name", "bad \xFF byte"}}, R"({"ok":false})", 2},
+  JsonText good;
+  good.beginObject();
+  good.key("ok");
+  good.value(true);
+  good.key("text");
+  good.value("tab\there \"q\" line\nbreak caf\xC3\xA9 bad \xFF byte");
+  good.key("n");
+  good.value(0.1);
+  good.key("count");
+  good.value(int64_t{12});
+  good.endObject();
+  const std::string goodLine = good.take();
+  EXPECT_EQ(goodLine, "{\"ok\":true,\"text\":\"tab\\there \\\"q\\\" line\\nbreak caf\xC3\xA9 bad \xEF\xBF\xBD byte\","
+                      "\"n\":0.1,\"count\":12}");
+  // Text that is not UTF-8 is repaired, never the cause of the fallback line.
+  const std::vector<std::tuple<std::function<ResultText()>, std::string, int>> cases = {
+      {[&] { return ResultText{goodLine, true}; }, goodLine, 0},
+      {[] { return failureResult("no \xFF"); }, "{\"ok\":false,\"reason\":\"no \xEF\xBF\xBD\"}", 2},
+      {[]() -> ResultText { throw std::bad_alloc(); }, R"({"ok":false})", 2},
   };
-  for (const auto& [result, line, status] : cases) {
-    const Emitted emitted = runEmit(result);
-    EXPECT_EQ(emitted.status, status) << line;
-    EXPECT_EQ(emitted.writes, (std::vector<std::string>{line, "\n"})) << line;
+  for (const auto& [build, line, status] : cases) {
+    const Written written = runWriteResult(build);
+    EXPECT_EQ(written.status, status) << line;
+    EXPECT_EQ(written.writes, (std::vector<std::string>{line, "\n"})) << line;
   }
 }
 

@@ -21,7 +21,7 @@ set(allowed_sources_eds base sources/store sources/ical sources/vcard)
 set(allowed_ui base install scripts sources/access_requests.h)
 set(allowed_app base install scripts sources sources/store ui)
 # The one unit that chooses this machine's stores sees the stores themselves.
-set(allowed_file_sources/store_choice.cpp sources/vcard)
+set(allowed_file_sources/machine_stores.cpp sources/vcard)
 # The shared test support includes nothing of the project; tests and their
 # helpers see it besides what their folder may include.
 set(allowed_tests "")

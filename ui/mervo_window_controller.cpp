@@ -3,8 +3,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <sys/stat.h>
-
 #include <type_traits>
 #include <variant>
 
@@ -22,11 +20,6 @@ constexpr int kPollMilliseconds = 1500;
 /// The most output applied in one turn of the event loop: small enough that
 /// a flood of output never holds the UI thread for long.
 constexpr std::size_t kOutputBytesPerTurn = 16 * 1024;
-
-bool somethingExistsAt(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
 
 }  // namespace
 
@@ -64,9 +57,8 @@ void MervoWindowController::show(const Screen& screen) { changes_->addScreen(scr
 void MervoWindowController::append(const std::string& text) { changes_->addOutput(text); }
 
 void MervoWindowController::begin() {
-  const std::string root = MervoPaths::root();
-  if (!somethingExistsAt(root + "/setup.sh")) {
-    show(SetupScreens::missingFiles(QString::fromStdString(root)));
+  if (!MervoPaths::installed()) {
+    show(SetupScreens::missingFiles(QString::fromStdString(MervoPaths::root())));
     return;
   }
   if (Access::check().isGranted()) {

@@ -4,12 +4,11 @@
 #include <system_error>
 
 #include "install/mervo_paths.h"
+#include "scripts/child_process.h"
 #include "scripts/run_script.h"
 #include "ui/pending_changes.h"
 
 namespace {
-
-constexpr int32_t kNoShellStatus = 127;
 
 void runSetupScript(const std::shared_ptr<PendingChanges>& changes) {
   const int32_t status = runScript(MervoPaths::setupScript(), {}, {},
@@ -29,7 +28,7 @@ SetupRun::SetupRun(std::shared_ptr<PendingChanges> changes)
       ended->store(true, std::memory_order_release);
     });
   } catch (const std::system_error&) {
-    changes->addSetupEnded(kNoShellStatus);
+    changes->addSetupEnded(kCannotStartStatus);
   }
 }
 

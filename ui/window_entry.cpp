@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/standard_streams.h"
+#include "base/write_all.h"
 #include "ui/desktop_actions.h"
 #include "ui/display_check.h"
 #include "ui/mervo_window_controller.h"
@@ -41,7 +41,7 @@ void quietStartHandler(QtMsgType type, const QMessageLogContext&, const QString&
   // Qt's text runs to several sentences and lines; the first says what failed.
   const QString what =
       message.section(QLatin1Char('\n'), 0, 0).section(QLatin1String(". "), 0, 0);
-  writeMessage(STDERR_FILENO, "tovana-mervo: the setup window cannot be shown (" +
+  writeAll(STDERR_FILENO, "tovana-mervo: the setup window cannot be shown (" +
                                   describeDisplay(currentDisplayEnvironment()) +
                                   "): " + what.toStdString() + "\n");
   _exit(1);
@@ -56,7 +56,7 @@ void traceScreensWhenAsked(MervoWindowController& controller) {
   QObject::connect(&controller, &MervoWindowController::screenApplied, [](const QString& headline) {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
-    writeMessage(STDERR_FILENO, std::to_string(micros) + " " + headline.toStdString() + "\n");
+    writeAll(STDERR_FILENO, std::to_string(micros) + " " + headline.toStdString() + "\n");
   });
 }
 
@@ -64,7 +64,7 @@ void traceScreensWhenAsked(MervoWindowController& controller) {
 
 extern "C" __attribute__((visibility("default"))) int tovanaMervoRunWindow(int argc, char** argv) {
   if (!hasDisplayToOpen(currentDisplayEnvironment())) {
-    writeMessage(STDERR_FILENO, kNoDisplayMessage);
+    writeAll(STDERR_FILENO, kNoDisplayMessage);
     return 1;
   }
   int qtArgc = argc;

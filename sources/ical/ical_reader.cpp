@@ -11,10 +11,10 @@
 
 #include <libical/ical.h>
 
+#include "base/utf8_text.h"
 #include "sources/ical/ical_input_text.h"
 #include "sources/ical/ical_series.h"
 #include "sources/ical/ical_time_zones.h"
-#include "base/utf8_text.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string_view>
 
+#include "sources/ical/ical_time_zones.h"
 #include "sources/store/calendar_store.h"
 #include "sources/store/event_window.h"
-#include "sources/ical/ical_time_zones.h"
 
 /// Calls `visit` for each occurrence in `fileBytes` that `window` matches:
 /// events in file order, the occurrences of one event in order of start.

@@ -10,8 +10,8 @@
 
 #include <libical/ical.h>
 
-#include "sources/store/event_window.h"
 #include "sources/ical/ical_time_zones.h"
+#include "sources/store/event_window.h"
 
 /// How long each occurrence lasts: whole days on the wall clock (so an
 /// all-day event stays a day across a daylight-saving change) plus seconds.

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +35,3 @@ class CalendarStore {
   virtual void enumerateEvents(double fromUnix, double toUnix,
                                const std::function<void(const CalendarEvent&)>& visit) = 0;
 };
-
-/// A new store of this machine's kind, or nothing when none can be had.
-std::unique_ptr<CalendarStore> makeCalendarStore();

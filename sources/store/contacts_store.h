@@ -5,7 +5,6 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +48,3 @@ class ContactsStore {
   /// no such contact or it cannot be read.
   virtual std::optional<ContactPictures> unifiedContactPictures(const std::string& identifier) = 0;
 };
-
-/// A new store of this machine's kind.
-std::unique_ptr<ContactsStore> makeContactsStore();

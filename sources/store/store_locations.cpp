@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "base/unique_fd.h"
+#include "base/ascii_case.h"
 #include "base/home_directory.h"
+#include "base/permission_error.h"
+#include "base/unique_fd.h"
 
 namespace {
 
@@ -20,19 +22,9 @@ std::string environmentValue(const char* name) {
   return value ? value : "";
 }
 
-bool refused(int error) { return error == EACCES || error == EPERM; }
-
-char lowerAscii(char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); }
-
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-  if (name.size() < suffix.size()) return false;
-  return std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                    [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
-}
-
 bool accepts(const StoreFileSearch& search, std::string_view name) {
   return std::any_of(search.extensions.begin(), search.extensions.end(), [&](std::string_view extension) {
-    return (search.bareExtensionCounts || name.size() > extension.size()) && endsWithIgnoringCase(name, extension);
+    return (search.bareExtensionCounts || name.size() > extension.size()) && endsWithIgnoringAsciiCase(name, extension);
   });
 }
 
@@ -52,7 +44,7 @@ void collectFiles(const std::string& folder, const StoreFileSearch& search, int 
   }
   std::unique_ptr<DIR, int (*)(DIR*)> directory(opendir(folder.c_str()), closedir);
   if (!directory) {
-    if (!refused(errno)) complete = false;
+    if (!isPermissionError(errno)) complete = false;
     return;
   }
   // Paths stay as the location spells them: derived contact identifiers
@@ -107,7 +99,7 @@ bool locationsReadable(const std::vector<std::string>& locations) {
     // Opened only to learn whether it may be; O_NONBLOCK so that a FIFO
     // named as a location cannot hang the check.
     const UniqueFd file(open(location.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!file.isOpen() && refused(errno)) return false;
+    if (!file.isOpen() && isPermissionError(errno)) return false;
   }
   return true;
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "base/ascii_case.h"
 #include "sources/vcard/vcard_lines.h"
 #include "sources/vcard/vcard_values.h"
 
@@ -21,14 +22,14 @@ bool isQuotedPrintable(const VCardProperty& property) {
 /// A `file:` URI as a local path: `file:///p`, `file:/p` or
 /// `file://localhost/p`; another host gives nothing.
 std::optional<std::string> localPathOfFileUri(std::string_view uri) {
-  if (!startsWithIgnoringCase(uri, "file:")) return std::nullopt;
+  if (!startsWithIgnoringAsciiCase(uri, "file:")) return std::nullopt;
   std::string_view rest = uri.substr(5);
   if (rest.substr(0, 2) == "//") {
     rest.remove_prefix(2);
     const size_t slash = rest.find('/');
     if (slash == std::string_view::npos) return std::nullopt;
     const std::string_view host = rest.substr(0, slash);
-    if (!host.empty() && !equalsIgnoringCase(host, "localhost")) return std::nullopt;
+    if (!host.empty() && !equalsIgnoringAsciiCase(host, "localhost")) return std::nullopt;
     rest.remove_prefix(slash);
   }
   if (rest.empty() || rest.front() != '/') return std::nullopt;
@@ -37,7 +38,7 @@ std::optional<std::string> localPathOfFileUri(std::string_view uri) {
 
 bool containsIgnoringCase(std::string_view text, std::string_view part) {
   for (size_t at = 0; at + part.size() <= text.size(); ++at)
-    if (equalsIgnoringCase(text.substr(at, part.size()), part)) return true;
+    if (equalsIgnoringAsciiCase(text.substr(at, part.size()), part)) return true;
   return false;
 }
 
@@ -80,7 +81,7 @@ void VCardBuilder::add(const VCardProperty& property, bool folded) {
       structuredName_ = nameFromStructuredName(decodedValueText(property, folded));
   } else if (needs_.handles && property.is("TEL")) {
     std::string number = unescapeText(decodedValueText(property, folded));
-    if (startsWithIgnoringCase(number, "tel:")) number.erase(0, 4);
+    if (startsWithIgnoringAsciiCase(number, "tel:")) number.erase(0, 4);
     card_.phoneNumbers.push_back(std::move(number));
   } else if (needs_.handles && property.is("EMAIL")) {
     card_.emailAddresses.push_back(unescapeText(decodedValueText(property, folded)));
@@ -99,14 +100,14 @@ void VCardBuilder::addPhoto(const VCardProperty& property, bool folded) {
   std::string_view raw = property.rawValue;
   while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t')) raw.remove_prefix(1);
   const std::string start = unfold(raw.substr(0, 16));
-  if (startsWithIgnoringCase(start, "data:")) {
+  if (startsWithIgnoringAsciiCase(start, "data:")) {
     const size_t comma = raw.find(',');
     if (comma == std::string_view::npos) return;
     const std::string header = unfold(raw.substr(0, comma));
     const bool base64 = containsIgnoringCase(header, ";base64");
     const PhotoSource::Kind kind = base64 ? PhotoSource::Kind::inlineBase64 : PhotoSource::Kind::inlineText;
     card_.photos.push_back({kind, raw.substr(comma + 1), {}});
-  } else if (startsWithIgnoringCase(start, "file:")) {
+  } else if (startsWithIgnoringAsciiCase(start, "file:")) {
     const std::string uri = unescapeText(trimmed(folded ? unfold(raw) : std::string(raw)));
     if (std::optional<std::string> path = localPathOfFileUri(uri))
       card_.photos.push_back({PhotoSource::Kind::file, {}, std::move(*path)});

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "sources/vcard/contacts_locations.h"
-#include "sources/vcard/vcard_photo.h"
 #include "sources/vcard/vcard_file_reader.h"
+#include "sources/vcard/vcard_photo.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 // Splitting a vCard property line; see vcard_property.h.
 #include "sources/vcard/vcard_property.h"
 
+#include "base/ascii_case.h"
 #include "sources/vcard/vcard_lines.h"
 
 namespace {
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view trimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -55,30 +54,19 @@ VCardParameter parseParameter(std::string_view text) {
 
 }  // namespace
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  return true;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool VCardProperty::is(std::string_view other) const { return equalsIgnoringCase(name, other); }
+bool VCardProperty::is(std::string_view other) const { return equalsIgnoringAsciiCase(name, other); }
 
 std::optional<std::string_view> VCardProperty::parameter(std::string_view wanted) const {
   for (const VCardParameter& p : parameters)
-    if (equalsIgnoringCase(p.name, wanted) && !p.values.empty()) return p.values.front();
+    if (equalsIgnoringAsciiCase(p.name, wanted) && !p.values.empty()) return p.values.front();
   return std::nullopt;
 }
 
 bool VCardProperty::hasParameterValue(std::string_view value, std::string_view wanted) const {
   for (const VCardParameter& p : parameters) {
-    if (!wanted.empty() && !p.name.empty() && !equalsIgnoringCase(p.name, wanted)) continue;
+    if (!wanted.empty() && !p.name.empty() && !equalsIgnoringAsciiCase(p.name, wanted)) continue;
     for (std::string_view v : p.values)
-      if (equalsIgnoringCase(v, value)) return true;
+      if (equalsIgnoringAsciiCase(v, value)) return true;
   }
   return false;
 }

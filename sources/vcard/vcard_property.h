@@ -37,8 +37,3 @@ struct VCardProperty {
 /// line has no colon or no name.
 bool parseProperty(std::string_view line, bool folded, VCardProperty& property);
 
-/// Case-insensitive comparison of ASCII texts.
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-
-/// Whether `text` starts with `prefix`, ignoring ASCII letter case.
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);

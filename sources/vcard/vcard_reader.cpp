@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "sources/vcard/vcard_lines.h"
 
 namespace {
@@ -10,7 +11,7 @@ namespace {
 bool namesVCard(std::string_view rawValue) {
   while (!rawValue.empty() && (rawValue.front() == ' ' || rawValue.front() == '\t')) rawValue.remove_prefix(1);
   while (!rawValue.empty() && (rawValue.back() == ' ' || rawValue.back() == '\t')) rawValue.remove_suffix(1);
-  return equalsIgnoringCase(rawValue, "VCARD");
+  return equalsIgnoringAsciiCase(rawValue, "VCARD");
 }
 
 }  // namespace

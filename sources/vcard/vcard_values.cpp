@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 
+#include "base/ascii_case.h"
 #include "base/utf8_text.h"
 #include "sources/vcard/vcard_property.h"
 
@@ -120,11 +121,11 @@ std::string decodeQuotedPrintable(std::string_view text) {
 }
 
 std::string toUtf8FromCharset(std::string_view bytes, std::string_view charset) {
-  if (charset.empty() || equalsIgnoringCase(charset, "UTF-8") || equalsIgnoringCase(charset, "UTF8") ||
-      equalsIgnoringCase(charset, "US-ASCII") || equalsIgnoringCase(charset, "ASCII"))
+  if (charset.empty() || equalsIgnoringAsciiCase(charset, "UTF-8") || equalsIgnoringAsciiCase(charset, "UTF8") ||
+      equalsIgnoringAsciiCase(charset, "US-ASCII") || equalsIgnoringAsciiCase(charset, "ASCII"))
     return toValidUtf8(bytes);
-  if (equalsIgnoringCase(charset, "ISO-8859-1") || equalsIgnoringCase(charset, "LATIN1") ||
-      equalsIgnoringCase(charset, "ISO8859-1"))
+  if (equalsIgnoringAsciiCase(charset, "ISO-8859-1") || equalsIgnoringAsciiCase(charset, "LATIN1") ||
+      equalsIgnoringAsciiCase(charset, "ISO8859-1"))
     return fromLatin1(bytes);
   Converter converter{std::string(charset)};
   if (!converter.ok()) return toValidUtf8(bytes);

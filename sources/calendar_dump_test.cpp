@@ -1,5 +1,5 @@
 // The calendar dump's rules, driven through an in-memory store.
-#include "sources/calendar_dump_text.h"
+#include "sources/calendar_dump.h"
 
 #include <gtest/gtest.h>
 
