@@ -1,11 +1,13 @@
 # The two commands of the README: `make run` and `make test`. Both install
 # what is missing first, then build. BUILD and SANITIZE pick another build
-# folder and sanitizer set (address or thread) for CI's extra runs.
+# folder and sanitizer set (address or thread) for CI's extra runs. `make
+# install` honours PREFIX and DESTDIR; `make package` builds the .deb.
 BUILD ?= build
+PREFIX ?= /usr/local
 SANITIZE ?=
 JOBS ?= 2
 
-.PHONY: all deps configure build run test fuzz clean
+.PHONY: all deps configure build run test fuzz install uninstall package clean
 
 all: build
 
@@ -23,6 +25,19 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure --timeout 300 -j $(JOBS)
+
+# The list of installed files is kept apart: packaging rewrites CMake's own.
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+	@cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
+
+# The list holds paths without DESTDIR: give the same DESTDIR as the install.
+uninstall:
+	@sed 's|^|$(DESTDIR)|' $(BUILD)/installed-files.txt | xargs -r -d '\n' rm -fv
+	@sed -n 's|^\(.*/tovana-mervo\)/[^/]*$$|$(DESTDIR)\1|p' $(BUILD)/installed-files.txt | sort -u | xargs -r rmdir --ignore-fail-on-non-empty
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 fuzz: deps
 	@cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMERVO_FUZZ=ON -DMERVO_TESTS=OFF >/dev/null

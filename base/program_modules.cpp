@@ -19,8 +19,25 @@ std::string programDirectory() {
   return path.substr(0, slash);
 }
 
+namespace {
+
+// The module beside the program when that file exists, else the installed
+// one. Both are absolute paths, so dlopen never searches for them.
+std::string modulePath(const char* moduleFile) {
+  const std::string folder = programDirectory();
+  std::string beside = folder + "/" + moduleFile;
+  if (access(beside.c_str(), F_OK) == 0) return beside;
+  return folder + "/" + kInstalledModuleFolder + "/" + moduleFile;
+}
+
+}  // namespace
+
 void* loadModuleSymbol(const char* moduleFile, const char* symbol, std::string* error) {
-  std::string path = programDirectory() + "/" + moduleFile;
+  if (programPath().empty()) {
+    if (error) *error = "the program's own file is unknown";
+    return nullptr;
+  }
+  const std::string path = modulePath(moduleFile);
   // RTLD_LOCAL keeps the module's own copy of shared code to itself.
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {

@@ -1,7 +1,9 @@
 // The program's own modules: the parts that need a heavy library (the window
-// needs Qt, the calendar store needs libical) are built as shared modules
-// beside the program's file and loaded only by the mode that uses them, so the
-// other modes start without those libraries.
+// needs Qt, the calendar store needs libical) are built as shared modules and
+// loaded only by the mode that uses them, so the other modes start without
+// those libraries. They sit beside the program's file in the build folder and
+// in ../lib/tovana-mervo/ from it once installed; the current directory never
+// counts.
 #pragma once
 
 #include <string>
@@ -13,7 +15,11 @@ std::string programDirectory();
 /// The full path of the running program's file; empty when unknown.
 std::string programPath();
 
+/// Where an installed program keeps its modules, relative to its own folder.
+inline constexpr const char* kInstalledModuleFolder = "../lib/tovana-mervo";
+
 /// Loads `moduleFile` (a file name such as "tovana-mervo-window.so") from
-/// programDirectory() and returns the address of its `symbol`, or nullptr with
+/// programDirectory(), or when it is not there from kInstalledModuleFolder
+/// under it, and returns the address of its `symbol`, or nullptr with
 /// a one-line reason in `error`. A loaded module stays loaded for the process.
 void* loadModuleSymbol(const char* moduleFile, const char* symbol, std::string* error = nullptr);

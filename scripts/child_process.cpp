@@ -54,17 +54,42 @@ bool prepareActions(const ChildLaunch& launch, SpawnActions& actions) {
 }
 
 bool prepareAttributes(SpawnAttributes& attributes) {
-  // A caller on a thread that blocks signals must not pass that on: the
-  // script would then ignore an interrupt or a termination request.
+  // A script starts as a shell started from a terminal would: whatever this
+  // process or its caller ignores, blocks or handles (a caller that ignores
+  // SIGCHLD or SIGINT passes that on through exec) is not passed on, so an
+  // interrupt or termination request still ends the script and the shell's
+  // own children can be waited for.
   sigset_t none;
   sigemptyset(&none);
+  sigset_t all;
+  sigfillset(&all);
+  sigdelset(&all, SIGKILL);
+  sigdelset(&all, SIGSTOP);
   return posix_spawnattr_setsigmask(attributes.get(), &none) == 0 &&
-         posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGMASK) == 0;
+         posix_spawnattr_setsigdefault(attributes.get(), &all) == 0 &&
+         posix_spawnattr_setflags(attributes.get(),
+                                  POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+}
+
+// waitpid() can only report a child's status while SIGCHLD is not ignored
+// (and not set to reap children on its own); a caller that ignored it passed
+// that on to this program. Only that case is undone: a handler someone
+// installed on purpose stays.
+void makeChildrenWaitable() {
+  struct sigaction current {};
+  if (sigaction(SIGCHLD, nullptr, &current) != 0) return;
+  const bool ignored = !(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN;
+  if (!ignored && !(current.sa_flags & SA_NOCLDWAIT)) return;
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  sigaction(SIGCHLD, &standard, nullptr);
 }
 
 }  // namespace
 
 std::optional<ChildProcess> ChildProcess::start(const ChildLaunch& launch) {
+  makeChildrenWaitable();
   SpawnActions actions;
   SpawnAttributes attributes;
   if (!prepareActions(launch, actions) || !prepareAttributes(attributes)) return std::nullopt;
@@ -89,7 +114,7 @@ int32_t ChildProcess::wait() {
     reaped = ::waitpid(pid_, &status, 0);
   } while (reaped < 0 && errno == EINTR);
   pid_ = -1;
-  if (reaped < 0) return kCannotStartStatus;  // not our child any more (SIGCHLD ignored): status lost
+  if (reaped < 0) return kCannotStartStatus;  // reaped by someone else: the status is lost
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return WEXITSTATUS(status);
 }

@@ -29,8 +29,10 @@ class ChildProcess {
  public:
   /// Starts `launch`, or gives nothing when the program cannot be started
   /// (missing or not executable, working directory unusable, no resources).
-  /// The child gets an empty signal mask whatever the calling thread blocks,
-  /// and standard input from this process.
+  /// The child gets an empty signal mask and every signal's default action,
+  /// whatever this process blocks or ignores, and standard input from this
+  /// process. A SIGCHLD that this process ignores is first set back to its
+  /// default action, so that wait() can report the child's status.
   static std::optional<ChildProcess> start(const ChildLaunch& launch);
 
   ~ChildProcess();

@@ -129,6 +129,19 @@ TEST(RunScript, StatusIsTheScriptsOrTheSignalsWithAndWithoutOutput) {
   }
 }
 
+TEST(RunScript, StatusArrivesWhenThisProcessIgnoresChildren) {
+  TestBundle bundle;
+  struct sigaction ignore {}, old {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGCHLD, &ignore, &old);
+  const Recorded run = runRecorded(bundle, "echo ran; exit 3\n");
+  const int32_t withoutOutput = runScript(MervoPaths::setupScript());
+  sigaction(SIGCHLD, &old, nullptr);
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.all(), "ran\n");
+  EXPECT_EQ(withoutOutput, 3);
+}
+
 TEST(RunScript, ShellThatCannotStartGives127AndNoOutput) {
   TestBundle bundle;
   bundle.writeSetup("echo should not run\n");

@@ -1,12 +1,20 @@
 // The --tick and --setup modes, through the built program as callers run it.
 #include "scripts/script_modes.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
+#include "base/unique_fd.h"
 #include "scripts/test_bundle.h"
+
+extern char** environ;
 
 namespace {
 
@@ -85,6 +93,14 @@ TEST(ScriptModes, InstallModeIsForcedOnlyWithItsFlag) {
   }
 }
 
+TEST(ScriptModes, ScriptsCallBackTheProgramThatStartedThem) {
+  TestBundle bundle;
+  bundle.writeSetup("echo \"$TOVANA_MERVO_BIN\"\n");
+  const auto run = runProgram({"--setup"}, {{"TOVANA_MERVO_ROOT", bundle.root()},
+                                            {"TOVANA_MERVO_BIN", "/elsewhere/tovana-mervo"}});
+  EXPECT_EQ(run.out, std::filesystem::canonical(MERVO_BINARY).string() + "\n");
+}
+
 TEST(ScriptModes, RelativeRootRunsTheScriptTheInstallationTestFound) {
   test::ScopedTempDir parent;
   test::writeFile(parent / "bundle/setup.sh", "echo \"$0 in $(pwd -P)\"\n");
@@ -97,6 +113,63 @@ TEST(ScriptModes, RelativeRootRunsTheScriptTheInstallationTestFound) {
   run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", "bundle"}});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "tick in " + inside + "\n");
+}
+
+TEST(ScriptModes, SetupLosesNothingWhenItsOutputIsNonBlocking) {
+  TestBundle bundle;
+  bundle.writeSetup("seq 1 150000; echo to err >&2\n");
+  std::string expected;
+  for (int i = 1; i <= 150000; ++i) expected += std::to_string(i) + "\n";
+  expected += "to err\n";
+  // The caller made its pipe non-blocking, and reads it only later.
+  std::optional<Pipe> pipe = makePipe();
+  ASSERT_TRUE(pipe);
+  ASSERT_EQ(fcntl(pipe->writeEnd.get(), F_SETFL, O_NONBLOCK), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe->writeEnd.get(), STDOUT_FILENO);
+  std::string program = MERVO_BINARY, mode = "--setup";
+  char* argv[] = {program.data(), mode.data(), nullptr};
+  pid_t pid = -1;
+  const int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(started, 0);
+  pipe->writeEnd.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::optional<std::string> out = readToEnd(pipe->readEnd);
+  int status = -1;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->size(), expected.size());
+  EXPECT_TRUE(*out == expected);
+}
+
+TEST(ScriptModes, ScriptsRunWithDefaultSignalsWhateverTheCallerIgnores) {
+  TestBundle bundle;
+  bundle.writeSetup("echo set up; exit 5\n");
+  struct Case {
+    std::string ignored, tick, mode;
+    int status;
+    std::string out;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"CHLD", "exit 0", "--tick", 0, ""},
+           {"CHLD", "exit 9", "--tick", 9, ""},
+           {"CHLD", "", "--setup", 5, "set up\n"},
+           // A shell started with a signal ignored cannot undo that itself.
+           {"CHLD INT TERM HUP", "kill -TERM $$; exit 0", "--tick", 128 + SIGTERM, ""},
+           {"INT", "kill -INT $$; exit 0", "--tick", 128 + SIGINT, ""},
+       }) {
+    bundle.writeTick(c.tick + "\n");
+    // bash passes an ignored signal on through exec, as any caller may.
+    const auto run = test::runExecutable(
+        "/bin/bash", {"-c", "trap '' " + c.ignored + "; exec \"$0\" " + c.mode, MERVO_BINARY},
+        {{"TOVANA_MERVO_ROOT", bundle.root()}});
+    EXPECT_EQ(run.status, c.status) << c.mode << " '" << c.tick << "' ignoring " << c.ignored;
+    EXPECT_EQ(run.out, c.out) << c.mode << " ignoring " << c.ignored;
+  }
 }
 
 }  // namespace

@@ -8,9 +8,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include "ui/busy_indicator.h"
 #include "ui/setup_screens.h"
+#include "ui/wrapping_label.h"
 
 namespace {
 
@@ -22,6 +25,9 @@ constexpr int kBodyPixels = 13;
 constexpr int kLogPixels = 11;
 constexpr int kMargin = 28;
 constexpr int kFullWidth = SetupWindow::kContentWidth - 2 * kMargin;
+
+// The user state of a log block that continues the line before it.
+constexpr int kDisplayBreak = 1;
 
 /// The platform's secondary text colour: the palette's placeholder text.
 void useSecondaryTextColour(QWidget* widget) {
@@ -59,11 +65,10 @@ void SetupWindow::buildViews() {
   headline_->setFont(systemFontOfPixelSize(kHeadlinePixels, QFont::DemiBold));
   headline_->setTextFormat(Qt::PlainText);
 
-  body_ = new QLabel(this);
+  // The missing-files body holds a path, which may be one long word.
+  body_ = new WrappingLabel(this);
   body_->setGeometry(frameFromBottomLeft(kMargin, 296, kFullWidth, 96));
   body_->setFont(systemFontOfPixelSize(kBodyPixels, QFont::Normal));
-  body_->setTextFormat(Qt::PlainText);
-  body_->setWordWrap(true);
   body_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   useSecondaryTextColour(body_);
 
@@ -109,9 +114,43 @@ void SetupWindow::applyScreen(const Screen& screen) {
 void SetupWindow::appendLog(const QString& text) {
   logView_->show();
   logEnd_.movePosition(QTextCursor::End);
-  logEnd_.insertText(text);
+  // The text goes in as few insertions as the display breaks allow: each
+  // insertion lays out the lines it touches once.
+  qsizetype column = logEnd_.block().length() - 1;
+  qsizetype insertedUpTo = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('\n')) {
+      column = 0;
+      continue;
+    }
+    // Never between the two halves of a character beyond 16 bits.
+    if (column >= kLongestLogLine && !text[i].isLowSurrogate()) {
+      insertLog(text, insertedUpTo, i);
+      logEnd_.insertBlock();
+      logEnd_.block().setUserState(kDisplayBreak);
+      insertedUpTo = i;
+      column = 0;
+    }
+    ++column;
+  }
+  insertLog(text, insertedUpTo, text.size());
   QScrollBar* bar = logView_->verticalScrollBar();
   bar->setValue(bar->maximum());
+}
+
+void SetupWindow::insertLog(const QString& text, qsizetype from, qsizetype to) {
+  if (to > from) logEnd_.insertText(text.sliced(from, to - from));
+}
+
+QString SetupWindow::logText() const {
+  QString text;
+  const QTextDocument* document = logView_->document();
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    if (block != document->begin() && block.userState() != kDisplayBreak)
+      text += QLatin1Char('\n');
+    text += block.text();
+  }
+  return text;
 }
 
 void SetupWindow::present() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QString>
 #include <QTextCursor>
 #include <QWidget>
 
@@ -32,9 +33,20 @@ class SetupWindow : public QWidget {
   /// visibility of "Show me the app" and the busy indicator at once.
   void applyScreen(const Screen& screen);
 
-  /// Reveals the log pane, adds `text` at its end exactly as given and
+  /// The most characters (UTF-16 units) one line of the log pane holds.
+  /// A longer line is broken for display: laying out a line costs time in
+  /// proportion to its length, and it is laid out again whenever it grows,
+  /// so output without line breaks would otherwise stall the window for
+  /// longer and longer. The break exists only in the view (see logText()).
+  static constexpr qsizetype kLongestLogLine = 2000;
+
+  /// Reveals the log pane, adds `text` at its end exactly as given (lines
+  /// longer than kLongestLogLine continue on the next display line) and
   /// scrolls to the end.
   void appendLog(const QString& text);
+
+  /// Everything appended, in order, without the display breaks.
+  QString logText() const;
 
   /// Centres the window on its screen, shows it and brings it to the front.
   void present();
@@ -60,6 +72,7 @@ class SetupWindow : public QWidget {
 
  private:
   void buildViews();
+  void insertLog(const QString& text, qsizetype from, qsizetype to);
 
   QLabel* headline_ = nullptr;
   QLabel* body_ = nullptr;

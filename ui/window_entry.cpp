@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QtGlobal>
+#include <QIcon>
 
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +13,7 @@
 #include "ui/desktop_actions.h"
 #include "ui/display_check.h"
 #include "ui/mervo_window_controller.h"
+#include "ui/quiet_streams.h"
 
 namespace {
 
@@ -20,44 +21,20 @@ constexpr const char* kNoDisplayMessage =
     "tovana-mervo: no display to show the setup window on (neither DISPLAY nor WAYLAND_DISPLAY is "
     "set); run it from a desktop session, or use --setup in a terminal\n";
 
-/// The display variables that are set, as "NAME=value" joined by spaces.
-std::string describeDisplay(const DisplayEnvironment& environment) {
-  std::string text;
-  auto add = [&text](const char* name, const std::string& value) {
-    if (value.empty()) return;
-    text += (text.empty() ? "" : " ") + std::string(name) + "=" + value;
-  };
-  add("DISPLAY", environment.display);
-  add("WAYLAND_DISPLAY", environment.waylandDisplay);
-  add("QT_QPA_PLATFORM", environment.qtPlatform);
-  return text;
-}
-
-/// While the toolkit starts: its chatter is held back, and a fatal failure
-/// (a display that is named but cannot be reached) ends the program with one
-/// line and status 1 instead of an abort and a core dump.
-void quietStartHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type != QtFatalMsg) return;
-  // Qt's text runs to several sentences and lines; the first says what failed.
-  const QString what =
-      message.section(QLatin1Char('\n'), 0, 0).section(QLatin1String(". "), 0, 0);
-  writeAll(STDERR_FILENO, "tovana-mervo: the setup window cannot be shown (" +
-                                  describeDisplay(currentDisplayEnvironment()) +
-                                  "): " + what.toStdString() + "\n");
-  _exit(1);
-}
-
 /// For the benchmark and the screenshot tool: with
-/// TOVANA_MERVO_TRACE_SCREENS set, each applied screen is written to standard
-/// error as the wall-clock time in microseconds and the headline.
-void traceScreensWhenAsked(MervoWindowController& controller) {
+/// TOVANA_MERVO_TRACE_SCREENS set, each applied screen is written to `fd`
+/// (the program's own standard error) as the wall-clock time in microseconds
+/// and the headline.
+void traceScreensWhenAsked(MervoWindowController& controller, int fd) {
   const char* trace = std::getenv("TOVANA_MERVO_TRACE_SCREENS");
   if (!trace || !*trace) return;
-  QObject::connect(&controller, &MervoWindowController::screenApplied, [](const QString& headline) {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
-    writeAll(STDERR_FILENO, std::to_string(micros) + " " + headline.toStdString() + "\n");
-  });
+  QObject::connect(&controller, &MervoWindowController::screenApplied,
+                   [fd](const QString& headline) {
+                     const auto now = std::chrono::system_clock::now().time_since_epoch();
+                     const auto micros =
+                         std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+                     writeAll(fd, std::to_string(micros) + " " + headline.toStdString() + "\n");
+                   });
 }
 
 }  // namespace
@@ -67,14 +44,22 @@ extern "C" __attribute__((visibility("default"))) int tovanaMervoRunWindow(int a
     writeAll(STDERR_FILENO, kNoDisplayMessage);
     return 1;
   }
-  int qtArgc = argc;
-  QtMessageHandler previous = qInstallMessageHandler(quietStartHandler);
-  QApplication app(qtArgc, argv);
-  qInstallMessageHandler(previous);
+  // The toolkit gets the program's name and nothing else: the arguments are
+  // the program's (unknown ones are ignored), and options such as -platform
+  // or -qwindowtitle must not change or hide the window.
+  int qtArgc = argc > 0 ? 1 : 0;
+  char* qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+  // Quiet from before the toolkit starts until after it has gone.
+  QuietStreams quiet;
+  QApplication app(qtArgc, qtArgv);
+  // Named as the menu entry and the installed icon are, so that the desktop
+  // shows the window under its menu entry, with its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tovana-mervo"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tovana-mervo")));
 
   DesktopActions desktop;
   MervoWindowController controller(desktop);
-  traceScreensWhenAsked(controller);
+  traceScreensWhenAsked(controller, quiet.ownErrorFd());
   controller.launch();
   return app.exec();
 }

@@ -29,16 +29,13 @@ std::string utf16ToUtf8(std::string_view bytes) {
 
 }  // namespace
 
-std::string iCalendarParserText(std::string_view bytes) {
-  std::string text;
+std::string_view iCalendarText(std::string_view bytes, std::string& converted) {
+  std::string_view text = bytes;
   if ((startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF")) &&
       bytes.size() < (size_t{1} << 30)) {
-    text = utf16ToUtf8(bytes);
-  } else {
-    if (startsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    text.assign(bytes);
+    converted = utf16ToUtf8(bytes);
+    text = converted;
   }
-  if (startsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
-  text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+  if (startsWith(text, "\xEF\xBB\xBF")) text.remove_prefix(3);
   return text;
 }

@@ -3,7 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <cstdint>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include <libical/ical.h>
 
 #include "base/utf8_text.h"
+#include "sources/ical/ical_file_index.h"
 #include "sources/ical/ical_input_text.h"
 #include "sources/ical/ical_series.h"
 #include "sources/ical/ical_time_zones.h"
@@ -23,17 +25,20 @@ struct ComponentFree {
 };
 using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
 
-// Each VEVENT of the file, in file order, wherever it stands: alone, in a
-// calendar, in one of several calendars, or in a calendar inside another.
-void collectEvents(icalcomponent* component, std::vector<icalcomponent*>& events) {
-  if (icalcomponent_isa(component) == ICAL_VEVENT_COMPONENT) {
-    events.push_back(component);
-    return;
+// A series contributes at most this many occurrences to one read: every
+// hourly series stays whole over the dump's default eleven years, and one
+// that repeats every second cannot fill the memory.
+constexpr size_t kMostOccurrencesPerSeries = 100'000;
+
+// The zones of one event's values: those of the calendar that holds it.
+struct EventZones {
+  ICalZoneResolver& resolver;
+  uint32_t scope = 0;
+
+  ICalZone zoneOf(const icaltimetype& value, icalproperty* property) const {
+    return resolver.zoneOf(value, property, scope);
   }
-  for (icalcomponent* child = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT);
-       child; child = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
-    collectEvents(child, events);
-}
+};
 
 // A valid date or date-time value of `property`, or nothing.
 std::optional<icaltimetype> timeValue(icalproperty* property) {
@@ -47,16 +52,14 @@ std::optional<icaltimetype> timeValue(icalproperty* property) {
   return time;
 }
 
-std::optional<ICalTime> readTime(icalproperty* property, icalcomponent* event,
-                                 ICalZoneResolver& zones) {
+std::optional<ICalTime> readTime(icalproperty* property, const EventZones& zones) {
   std::optional<icaltimetype> wall = timeValue(property);
   if (!wall) return std::nullopt;
-  return ICalTime{*wall, zones.zoneOf(*wall, property, event)};
+  return ICalTime{*wall, zones.zoneOf(*wall, property)};
 }
 
-std::optional<ICalTime> readTime(icalcomponent* event, icalproperty_kind kind,
-                                 ICalZoneResolver& zones) {
-  return readTime(icalcomponent_get_first_property(event, kind), event, zones);
+std::optional<ICalTime> readTime(icalcomponent* event, icalproperty_kind kind, const EventZones& zones) {
+  return readTime(icalcomponent_get_first_property(event, kind), zones);
 }
 
 // A property text as a URL text: without the blanks and quotes some servers
@@ -107,44 +110,49 @@ icaldurationtype durationValue(icalproperty* property) {
 }
 
 // DTEND, else DURATION, else a day for an all-day event, else nothing.
-OccurrenceLength lengthOf(icalcomponent* event, const ICalTime& start, ICalZoneResolver& zones) {
+int clampedDays(int64_t days) {
+  return static_cast<int>(std::clamp<int64_t>(days, -OccurrenceLength::kMostNominalDays,
+                                              OccurrenceLength::kMostNominalDays));
+}
+
+OccurrenceLength lengthOf(icalcomponent* event, const ICalTime& start, const EventZones& zones) {
   OccurrenceLength length;
   if (std::optional<ICalTime> end = readTime(event, ICAL_DTEND_PROPERTY, zones)) {
     if (start.isDate() && end->isDate()) {
       // Whole days, so that every occurrence spans the same dates.
-      length.nominalDays = icaltime_as_timet(end->wall) / 86400 - icaltime_as_timet(start.wall) / 86400;
+      length.nominalDays = clampedDays((wallSecondsOf(end->wall) - wallSecondsOf(start.wall)) / 86400);
     } else {
       length.exactSeconds = unixSecondsOf(*end) - unixSecondsOf(start);
     }
   } else if (icalproperty* duration = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
     icaldurationtype value = durationValue(duration);
-    int sign = value.is_neg ? -1 : 1;
-    length.nominalDays = sign * static_cast<int>(value.weeks * 7 + value.days);
-    length.exactSeconds = sign * (value.hours * 3600.0 + value.minutes * 60.0 + value.seconds);
+    const int64_t sign = value.is_neg ? -1 : 1;
+    length.nominalDays = clampedDays(sign * (int64_t{value.weeks} * 7 + value.days));
+    length.exactSeconds = static_cast<double>(sign) * (value.hours * 3600.0 + value.minutes * 60.0 + value.seconds);
   } else if (start.isDate()) {
     length.nominalDays = 1;
   }
   return length;
 }
 
-void addExtraStarts(icalcomponent* event, SeriesDefinition& series, ICalZoneResolver& zones) {
+void addExtraStarts(icalcomponent* event, SeriesDefinition& series, const EventZones& zones) {
   for (icalproperty* rdate = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); rdate;
        rdate = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
     icalvalue* value = icalproperty_get_value(rdate);
     if (!value) continue;
     icaldatetimeperiodtype when = icalproperty_get_rdate(rdate);
     if (!icaltime_is_null_time(when.time) && icaltime_is_valid_time(when.time)) {
-      series.extraStarts.push_back({{when.time, zones.zoneOf(when.time, rdate, event)}, std::nullopt});
+      series.extraStarts.push_back({{when.time, zones.zoneOf(when.time, rdate)}, std::nullopt});
       continue;
     }
     const icalperiodtype& period = when.period;
     if (icaltime_is_null_time(period.start) || !icaltime_is_valid_time(period.start)) continue;
-    ICalTime start{period.start, zones.zoneOf(period.start, rdate, event)};
+    ICalTime start{period.start, zones.zoneOf(period.start, rdate)};
     std::optional<double> endUnix;
     if (!icaltime_is_null_time(period.end) && icaltime_is_valid_time(period.end))
-      endUnix = unixSecondsOf({period.end, zones.zoneOf(period.end, rdate, event)});
+      endUnix = unixSecondsOf({period.end, zones.zoneOf(period.end, rdate)});
     else
-      endUnix = unixSecondsOf(start) + icaldurationtype_as_int(period.duration);
+      endUnix = unixSecondsOf(start) + durationSeconds(period.duration);
     series.extraStarts.push_back({start, endUnix});
   }
 }
@@ -160,10 +168,10 @@ void addRules(icalcomponent* event, SeriesDefinition& series) {
   }
 }
 
-void addExcludedDates(icalcomponent* event, SeriesDefinition& series, ICalZoneResolver& zones) {
+void addExcludedDates(icalcomponent* event, SeriesDefinition& series, const EventZones& zones) {
   for (icalproperty* exdate = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); exdate;
        exdate = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
-    if (std::optional<ICalTime> excluded = readTime(exdate, event, zones))
+    if (std::optional<ICalTime> excluded = readTime(exdate, zones))
       series.excludedStarts.push_back(*excluded);
 }
 
@@ -182,50 +190,79 @@ struct Replacement {
   CalendarEvent event;
 };
 
-// A VEVENT with its place in the file.
+// A parsed VEVENT with its place in the file.
 struct FileEvent {
-  icalcomponent* component = nullptr;
+  ComponentPtr component;
+  uint32_t scope = 0;
   std::string uid;
   std::optional<ICalTime> recurrenceId;
   std::vector<const FileEvent*> overrides;
 };
 
+// Reads the events of a file one series at a time: a VEVENT is parsed when
+// its turn comes, together with the other VEVENTs of its UID (the master of
+// a recurring series and its overrides), and freed once read.
 class FileReader {
  public:
-  FileReader(const EventWindow& window, ICalZoneCache& zones,
-             const std::function<void(const CalendarEvent&)>& visit)
-      : window_(window), visit_(visit), zones_(zones) {}
+  FileReader(std::string_view text, const ICalFileIndex& index, const EventWindow& window,
+             ICalZoneCache& zones, const std::function<void(const CalendarEvent&)>& visit)
+      : text_(text), index_(index), window_(window), visit_(visit), zones_(zones, text, index) {}
 
-  void read(icalcomponent* root) {
-    std::vector<icalcomponent*> components;
-    collectEvents(root, components);
-    std::vector<FileEvent> events(components.size());
-    std::map<std::string, FileEvent*> firstMasterByUid;
-    for (size_t i = 0; i < components.size(); ++i) {
-      events[i].component = components[i];
-      events[i].uid = uidOf(components[i]);
-      events[i].recurrenceId = readTime(components[i], ICAL_RECURRENCEID_PROPERTY, zones_);
-      if (!events[i].recurrenceId && !events[i].uid.empty())
-        firstMasterByUid.emplace(events[i].uid, &events[i]);
+  // Each series is read where its first master stands in the file (its first
+  // override, when it has no master).
+  void read() {
+    std::unordered_map<std::string_view, std::vector<size_t>> byUid;
+    for (size_t i = 0; i < index_.events.size(); ++i)
+      if (!index_.events[i].uid.empty()) byUid[index_.events[i].uid].push_back(i);
+    for (size_t i = 0; i < index_.events.size(); ++i) {
+      const ICalEventEntry& entry = index_.events[i];
+      if (entry.uid.empty()) {
+        readGroup({i});
+        continue;
+      }
+      const std::vector<size_t>& members = byUid[entry.uid];
+      auto master = std::find_if(members.begin(), members.end(),
+                                 [&](size_t m) { return !index_.events[m].isOverride; });
+      if (i == (master != members.end() ? *master : members.front())) readGroup(members);
     }
-    // An override belongs to its master wherever it stands in the file; one
-    // without a master is an event of its own.
+  }
+
+ private:
+  std::optional<FileEvent> parse(const ICalEventEntry& entry) {
+    ComponentPtr component(icalparser_parse_string(componentText(text_, entry.range).c_str()));
+    if (!component || icalcomponent_isa(component.get()) != ICAL_VEVENT_COMPONENT) return std::nullopt;
+    FileEvent event;
+    event.scope = entry.scope;
+    event.uid = uidOf(component.get());
+    event.recurrenceId = readTime(component.get(), ICAL_RECURRENCEID_PROPERTY, zonesOf(event));
+    event.component = std::move(component);
+    return event;
+  }
+
+  // The events of one UID, in file order. An override belongs to the first
+  // master; one without a master is an event of its own.
+  void readGroup(const std::vector<size_t>& members) {
+    std::vector<FileEvent> events;
+    events.reserve(members.size());
+    for (size_t m : members)
+      if (std::optional<FileEvent> event = parse(index_.events[m])) events.push_back(std::move(*event));
+    auto master = std::find_if(events.begin(), events.end(), [](const FileEvent& e) { return !e.recurrenceId; });
     std::vector<bool> attached(events.size(), false);
-    for (size_t i = 0; i < events.size(); ++i) {
-      if (!events[i].recurrenceId) continue;
-      auto master = firstMasterByUid.find(events[i].uid);
-      if (master == firstMasterByUid.end()) continue;
-      master->second->overrides.push_back(&events[i]);
+    for (size_t i = 0; master != events.end() && !master->uid.empty() && i < events.size(); ++i) {
+      if (!events[i].recurrenceId || events[i].uid != master->uid) continue;
+      master->overrides.push_back(&events[i]);
       attached[i] = true;
     }
     for (size_t i = 0; i < events.size(); ++i)
       if (!attached[i]) readSeries(events[i]);
   }
 
- private:
+  EventZones zonesOf(const FileEvent& event) { return {zones_, event.scope}; }
+
   void readSeries(const FileEvent& fileEvent) {
-    icalcomponent* component = fileEvent.component;
-    std::optional<ICalTime> start = readTime(component, ICAL_DTSTART_PROPERTY, zones_);
+    icalcomponent* component = fileEvent.component.get();
+    const EventZones zones = zonesOf(fileEvent);
+    std::optional<ICalTime> start = readTime(component, ICAL_DTSTART_PROPERTY, zones);
     if (!start) {
       // Without its master's start the overrides still stand on their own.
       for (const FileEvent* single : fileEvent.overrides) readSeries(*single);
@@ -233,27 +270,30 @@ class FileReader {
     }
     SeriesDefinition series;
     series.start = *start;
-    series.length = lengthOf(component, *start, zones_);
+    series.length = lengthOf(component, *start, zones);
     addRules(component, series);
-    addExtraStarts(component, series, zones_);
-    addExcludedDates(component, series, zones_);
+    addExtraStarts(component, series, zones);
+    addExcludedDates(component, series, zones);
     std::vector<CalendarEvent> changedEvents;
     std::vector<Replacement> replacements = replacementsFor(fileEvent, series, changedEvents);
 
     CalendarEvent event = describe(component, fileEvent.uid);
     size_t nextReplacement = 0;
+    size_t visited = 0;
     auto visitReplacementsUntil = [&](double startUnix) {
-      for (; nextReplacement < replacements.size() &&
+      for (; nextReplacement < replacements.size() && visited < kMostOccurrencesPerSeries &&
              replacements[nextReplacement].startUnix <= startUnix;
-           ++nextReplacement)
+           ++nextReplacement, ++visited)
         visit_(replacements[nextReplacement].event);
     };
     expandSeries(series, window_, [&](double startUnix, double endUnix, int change) {
       visitReplacementsUntil(startUnix);
+      if (visited >= kMostOccurrencesPerSeries) return false;
       CalendarEvent& occurrence = change < 0 ? event : changedEvents[static_cast<size_t>(change)];
       occurrence.startUnix = startUnix;
       occurrence.endUnix = endUnix;
       visit_(occurrence);
+      return ++visited < kMostOccurrencesPerSeries;
     });
     visitReplacementsUntil(HUGE_VAL);
   }
@@ -267,19 +307,21 @@ class FileReader {
     std::vector<Replacement> replacements;
     std::vector<std::pair<RangeChange, CalendarEvent>> changes;
     for (const FileEvent* single : master.overrides) {
-      std::optional<ICalTime> start = readTime(single->component, ICAL_DTSTART_PROPERTY, zones_);
+      icalcomponent* component = single->component.get();
+      const EventZones zones = zonesOf(*single);
+      std::optional<ICalTime> start = readTime(component, ICAL_DTSTART_PROPERTY, zones);
       if (!start) continue;
       double startUnix = unixSecondsOf(*start);
-      double endUnix = occurrenceEnd(*start, startUnix, lengthOf(single->component, *start, zones_));
-      if (appliesToFuture(single->component)) {
+      double endUnix = occurrenceEnd(*start, startUnix, lengthOf(component, *start, zones));
+      if (appliesToFuture(component)) {
         double fromUnix = unixSecondsOf(*single->recurrenceId);
         changes.emplace_back(RangeChange{fromUnix, startUnix - fromUnix, endUnix - startUnix},
-                             describe(single->component, master.uid));
+                             describe(component, master.uid));
         continue;
       }
       series.excludedStarts.push_back(*single->recurrenceId);
       if (!window_.matches(startUnix, endUnix)) continue;
-      Replacement replacement{startUnix, endUnix, describe(single->component, master.uid)};
+      Replacement replacement{startUnix, endUnix, describe(component, master.uid)};
       replacement.event.startUnix = startUnix;
       replacement.event.endUnix = endUnix;
       replacements.push_back(std::move(replacement));
@@ -296,6 +338,8 @@ class FileReader {
     return replacements;
   }
 
+  std::string_view text_;
+  const ICalFileIndex& index_;
   const EventWindow& window_;
   const std::function<void(const CalendarEvent&)>& visit_;
   ICalZoneResolver zones_;
@@ -306,10 +350,10 @@ class FileReader {
 void readICalendarEvents(std::string_view fileBytes, const EventWindow& window, ICalZoneCache& zones,
                          const std::function<void(const CalendarEvent&)>& visit) {
   if (!window.isOrdered()) return;
-  const std::string text = iCalendarParserText(fileBytes);
-  ComponentPtr root(icalparser_parse_string(text.c_str()));
-  if (!root) return;
-  FileReader(window, zones, visit).read(root.get());
+  std::string converted;
+  const std::string_view text = iCalendarText(fileBytes, converted);
+  const ICalFileIndex index = indexICalendarText(text);
+  FileReader(text, index, window, zones, visit).read();
 }
 
 void readICalendarEvents(std::string_view fileBytes, const EventWindow& window,

@@ -155,7 +155,7 @@ TEST(ICalReader, WindowEdges) {
 TEST(ICalReader, LongAndHostileRulesStopInTime) {
   // Without a COUNT the walk starts near the window; with one it walks from
   // the start, and billions of instances before the window are cut short.
-  for (auto [rule, expected] : {std::pair<std::string, size_t>{"FREQ=SECONDLY", 60}, {"FREQ=SECONDLY;COUNT=2000000000", 0}}) {
+  for (auto [rule, expected] : {std::pair<std::string, size_t>{"FREQ=SECONDLY", 60}, {"FREQ=SECONDLY;BYSECOND=1,2,3;COUNT=2000000000", 0}}) {
     auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(read(calendar(event("UID:r|DTSTART:19700101T000000Z|RRULE:" + rule + "|")), {utc(2024, 5, 1), utc(2024, 5, 1, 0, 1)}).size(), expected) << rule;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << rule;
@@ -191,6 +191,127 @@ TEST(ICalReader, WhatCountsAsAnEventInAnyEncodingOrGarbage) {
       {"bad rule", calendar(event("UID:x|DTSTART:20240101T000000Z|RRULE:FREQ=DAILY;UNTIL=123456T123456;BYSETPOS=999999|")), 1},
   };
   for (const Case& c : cases) EXPECT_EQ(read(c.text).size(), c.expected) << c.name;
+}
+
+TEST(ICalReader, UntilInUtcIsAnInclusiveInstant) {
+  ScopedTimeZone tz("America/Los_Angeles");
+  struct Case { std::string start, rule; size_t expected; } cases[] = {
+      {"TZID=Europe/Berlin:20240610T090000", "FREQ=DAILY;UNTIL=20240614T070000Z", 5},
+      {"TZID=America/New_York:20240610T200000", "FREQ=DAILY;UNTIL=20240613T000000Z", 3},
+      {"TZID=America/New_York:20240610T200000", "FREQ=DAILY;UNTIL=20240612T235959Z", 2},
+      // Local (floating) starts are read in TZ: 09:00 in Los Angeles is 16:00 UTC.
+      {"VALUE=DATE-TIME:20240610T090000", "FREQ=DAILY;UNTIL=20240612T160000Z", 3},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(read(calendar(event("UID:u|DTSTART;" + c.start + "|RRULE:" + c.rule + "|"))).size(), c.expected) << c.start << " " << c.rule;
+}
+
+// A window late in a series must see the same instances as a read from the
+// series' start does, whatever the rule.
+TEST(ICalReader, LateWindowsStayOnTheRuleGrid) {
+  struct Case { std::string rule, start; } cases[] = {
+      {"FREQ=HOURLY;INTERVAL=7", "20230101T001000"}, {"FREQ=MINUTELY;INTERVAL=13", "20240520T001000"},
+      {"FREQ=SECONDLY;INTERVAL=7", "20240527T001003"}, {"FREQ=HOURLY;INTERVAL=5;BYMINUTE=0,30", "20240101T001000"},
+      {"FREQ=MINUTELY;INTERVAL=7;BYSECOND=0,30", "20240520T001000"}, {"FREQ=DAILY;INTERVAL=3;BYHOUR=9,17", "20230101T001000"},
+      {"FREQ=WEEKLY;INTERVAL=3;BYDAY=MO,FR", "20200101T001000"}, {"FREQ=MONTHLY;INTERVAL=5;BYMONTHDAY=31", "20000131T001000"},
+      {"FREQ=YEARLY;INTERVAL=3;BYMONTH=2;BYMONTHDAY=29", "19960229T001000"}, {"FREQ=HOURLY;INTERVAL=7;UNTIL=20240620T000000Z", "20230101T001000"},
+  };
+  const double froms[] = {utc(2024, 6, 1, 3, 17), utc(2024, 6, 2, 11, 59)};
+  for (const Case& c : cases) {
+    for (const std::string& start : {"DTSTART:" + c.start + "Z", "DTSTART;TZID=Europe/Berlin:" + c.start}) {
+      const std::string text = calendar(event("UID:g|" + start + "|RRULE:" + c.rule + "|"));
+      const bool longPeriods = c.rule.find("MONTHLY") != std::string::npos || c.rule.find("YEARLY") != std::string::npos;
+      const bool days = c.rule.find("DAILY") != std::string::npos || c.rule.find("WEEKLY") != std::string::npos;
+      const double span = 86400.0 * (longPeriods ? 3000 : days ? 30 : 1);
+      for (double from : froms) {
+        Times expected;
+        for (auto t : times(read(text, {utc(1990, 1, 1), from + span})))  // from the start: no jump
+          if (t.first >= from) expected.push_back(t);
+        EXPECT_EQ(times(read(text, {from, from + span})), expected) << start << " " << c.rule << " from " << from;
+        EXPECT_FALSE(expected.empty()) << c.rule;
+      }
+    }
+  }
+}
+
+TEST(ICalReader, CountedRulesJumpArithmetically) {
+  const std::string minutes = calendar(event("UID:m|DTSTART:20100101T000000Z|RRULE:FREQ=MINUTELY;COUNT=10000000|"));
+  const double last = utc(2010, 1, 1) + 9999999 * 60.0;
+  EXPECT_EQ(read(minutes, {utc(2024, 6, 1), utc(2024, 6, 1, 1)}).size(), 60u);
+  EXPECT_EQ(times(read(minutes, {last - 120, last + 600})), (Times{{last - 120, last - 120}, {last - 60, last - 60}, {last, last}}));
+  const std::string weeks = calendar(event("UID:w|DTSTART;TZID=Europe/Berlin:20000103T090000|RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=600|"));
+  // The 600th instance, 1198 weeks on, is on 18 December 2022 at 09:00 in Berlin.
+  EXPECT_EQ(times(read(weeks, {utc(2022, 12, 1), utc(2023, 6, 1)})), (Times{{utc(2022, 12, 5, 8), utc(2022, 12, 5, 8)}, {utc(2022, 12, 19, 8), utc(2022, 12, 19, 8)}}));
+}
+
+TEST(ICalReader, TimesBeforeNineteenOTwoAndHugeDurations) {
+  ScopedTimeZone tz("UTC");
+  struct Case { const char* name; std::string lines; Times expected; } cases[] = {
+      {"utc", "DTSTART:18500101T120000Z|DTEND:18500101T130000Z|", {{utc(1850, 1, 1, 12), utc(1850, 1, 1, 13)}}},
+      {"zoned", "DTSTART;TZID=Etc/GMT-2:17990704T120000|", {{utc(1799, 7, 4, 10), utc(1799, 7, 4, 10)}}},
+      {"all day", "DTSTART;VALUE=DATE:18150618|DTEND;VALUE=DATE:18150619|", {{utc(1815, 6, 18), utc(1815, 6, 19)}}},
+      {"yearly birthday", "DTSTART;VALUE=DATE:18790314|RRULE:FREQ=YEARLY;COUNT=2|", {{utc(1879, 3, 14), utc(1879, 3, 15)}, {utc(1880, 3, 14), utc(1880, 3, 15)}}},
+      {"negative huge duration", "DTSTART:20240101T000000Z|DURATION:-P306783378W2D|", {{utc(2024, 1, 1), utc(2024, 1, 1)}}},
+      {"positive huge duration, clamped", "DTSTART:20240101T000000Z|DURATION:P306783378W|", {{utc(2024, 1, 1), utc(2024, 1, 1) + 1e6 * 86400}}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(times(read(calendar(event("UID:o|" + c.lines)), {utc(1700, 1, 1), utc(2100, 1, 1)})), c.expected) << c.name;
+}
+
+TEST(ICalReader, DamagedFilesKeepEveryCompleteEvent) {
+  const std::string a = event("UID:a|DTSTART:20240101T000000Z|"), b = event("UID:b|DTSTART:20240102T000000Z|");
+  const std::string head = "BEGIN:VCALENDAR|VERSION:2.0|";
+  std::string deep;
+  for (int i = 0; i < 150000; ++i) deep += "BEGIN:X\r\n";
+  deep += crlf(event("UID:deep|DTSTART:20240103T000000Z|"));
+  for (int i = 0; i < 150000; ++i) deep += "END:X\r\n";
+  auto lf = [](std::string text) { std::erase(text, '\r'); return text; };
+  auto cr = [](std::string text) { std::erase(text, '\n'); return text; };
+  struct Case { const char* name; std::string text; std::vector<std::string> uids; } cases[] = {
+      {"no END:VCALENDAR", crlf(head + a + b), {"a", "b"}},
+      {"stray BEGIN: line", crlf(head + a + "BEGIN:|" + b + "END:VCALENDAR|"), {"a", "b"}},
+      {"event without END", crlf(head + a + "BEGIN:VEVENT|UID:cut|DTSTART:20240105T000000Z|" + b + "END:VCALENDAR|"), {"a", "b"}},
+      {"cut inside the last event", crlf(head + a + b + "BEGIN:VEVENT|UID:c|DTST"), {"a", "b"}},
+      {"alarm without END", crlf(head + a + "BEGIN:VEVENT|UID:c|DTSTART:20240105T000000Z|BEGIN:VALARM|END:VEVENT|" + b), {"a", "b"}},
+      {"deep nesting", crlf(head + a) + deep + crlf(b + "END:VCALENDAR|"), {"a", "b"}},
+      {"cr, lf and crlf lines mixed", cr(crlf(head + a)) + lf(crlf(b)) + crlf("END:VCALENDAR|"), {"a", "b"}},
+      {"byte order mark, then lf", "\xEF\xBB\xBF" + lf(crlf(head + a + "END:VCALENDAR|")), {"a"}},
+      {"folded uid over a lone cr", cr(crlf(head + event("UID:x| y|DTSTART:20240101T000000Z|") + "END:VCALENDAR|")), {"xy"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> uids;
+    for (const CalendarEvent& e : read(c.text)) uids.push_back(e.identifier.value_or("?"));
+    EXPECT_EQ(uids, c.uids) << c.name;
+  }
+}
+
+TEST(ICalReader, HostileZonesAndEndlessSeriesAreBounded) {
+  ScopedTimeZone tz("UTC");
+  auto zone = [](const std::string& tzid, const std::string& freq) {
+    return "BEGIN:VTIMEZONE|TZID:" + tzid + "|BEGIN:STANDARD|DTSTART:19700101T000000|RRULE:FREQ=" + freq +
+           "|TZOFFSETFROM:+0100|TZOFFSETTO:+0100|END:STANDARD|END:VTIMEZONE|";
+  };
+  const std::string longTzid = "/a" + std::string(300000, 'a');
+  struct Case { const char* name; std::string body; EventWindow window; Times expected; } cases[] = {
+      {"secondly observance, known name", zone("Europe/Berlin", "SECONDLY") + event("UID:z|DTSTART;TZID=Europe/Berlin:20240110T100000|"),
+       {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 9), utc(2024, 1, 10, 9)}}},
+      {"minutely observance, unknown name", zone("My/Zone", "MINUTELY") + event("UID:z|DTSTART;TZID=My/Zone:20240110T100000|"),
+       {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 10), utc(2024, 1, 10, 10)}}},
+      {"yearly observance", zone("My/Zone", "YEARLY") + event("UID:z|DTSTART;TZID=My/Zone:20240110T100000|"),
+       {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 9), utc(2024, 1, 10, 9)}}},
+      {"long zone name", event("UID:z|DTSTART;TZID=" + longTzid + ":20240110T100000|"),
+       {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 10), utc(2024, 1, 10, 10)}}},
+  };
+  for (const Case& c : cases) {
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(times(read(calendar(c.body), c.window)), c.expected) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << c.name;
+  }
+  // A series contributes at most 100,000 occurrences; an hourly one over
+  // eleven years stays whole.
+  const EventWindow years{utc(2014, 1, 1), utc(2025, 1, 1)};
+  EXPECT_EQ(read(calendar(event("UID:s|DTSTART:20160101T000000Z|RRULE:FREQ=SECONDLY|")), years).size(), 100000u);
+  EXPECT_EQ(read(calendar(event("UID:m|DTSTART:20160101T000000Z|RRULE:FREQ=MINUTELY|")), years).size(), 100000u);
+  EXPECT_EQ(read(calendar(event("UID:h|DTSTART:20140101T000000Z|RRULE:FREQ=HOURLY|")), years).size(), 96432u);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <unordered_set>
 
@@ -18,6 +20,8 @@ constexpr double kStopMarginSeconds = 2 * 86400.0;
 // window are walked one by one. A rule that puts millions of them before the
 // window (a hostile file, say) is cut short rather than hang the read.
 constexpr long kMostInstancesBeforeWindow = 500'000;
+// The last year whose times are read through zone rules.
+constexpr int kLastZonedYear = 3000;
 
 struct Instance {
   double startUnix = 0;
@@ -32,19 +36,52 @@ struct IteratorFree {
 // The wall-clock time `unixSeconds` reads as in UTC, in the frame of `start`
 // (same zone, same date-ness). Close enough for starting an iterator early.
 icaltimetype wallNear(double unixSeconds, const icaltimetype& start) {
-  std::time_t seconds = static_cast<std::time_t>(unixSeconds);
-  std::tm fields{};
-  gmtime_r(&seconds, &fields);
-  icaltimetype wall = start;
-  wall.year = fields.tm_year + 1900;
-  wall.month = fields.tm_mon + 1;
-  wall.day = fields.tm_mday;
-  if (!wall.is_date) {
-    wall.hour = fields.tm_hour;
-    wall.minute = fields.tm_min;
-    wall.second = fields.tm_sec;
+  return withWallSeconds(start, static_cast<int64_t>(std::floor(unixSeconds)));
+}
+
+bool hasParts(const short* parts) { return parts[0] != ICAL_RECURRENCE_ARRAY_MAX; }
+
+bool hasByParts(const icalrecurrencetype& rule) {
+  return hasParts(rule.by_second) || hasParts(rule.by_minute) || hasParts(rule.by_hour) ||
+         hasParts(rule.by_day) || hasParts(rule.by_month_day) || hasParts(rule.by_year_day) ||
+         hasParts(rule.by_week_no) || hasParts(rule.by_month) || hasParts(rule.by_set_pos);
+}
+
+int64_t intervalOf(const icalrecurrencetype& rule) { return std::max<int64_t>(rule.interval, 1); }
+
+// The wall-clock seconds between instances of a rule whose instances are
+// evenly spaced on the wall clock, or 0.
+int64_t fixedStepSeconds(const icalrecurrencetype& rule) {
+  switch (rule.freq) {
+    case ICAL_SECONDLY_RECURRENCE: return intervalOf(rule);
+    case ICAL_MINUTELY_RECURRENCE: return intervalOf(rule) * 60;
+    case ICAL_HOURLY_RECURRENCE: return intervalOf(rule) * 3600;
+    case ICAL_DAILY_RECURRENCE: return intervalOf(rule) * 86400;
+    case ICAL_WEEKLY_RECURRENCE: return intervalOf(rule) * 7 * 86400;
+    default: return 0;
   }
-  return wall;
+}
+
+// A start for `rule` on its own grid (a whole number of intervals after
+// `start`, with the same time of day and, for months and years, the same
+// day) at or before the wall-clock time `target`; `start` when there is none.
+icaltimetype gridStartBefore(const icalrecurrencetype& rule, const icaltimetype& start, int64_t target) {
+  const int64_t from = wallSecondsOf(start);
+  if (target <= from) return start;
+  if (int64_t step = fixedStepSeconds(rule)) return withWallSeconds(start, from + (target - from) / step * step);
+  const icaltimetype near = withWallSeconds(start, target);
+  const int64_t monthsPerPeriod = intervalOf(rule) * (rule.freq == ICAL_YEARLY_RECURRENCE ? 12 : 1);
+  const int64_t months = (int64_t{near.year} - start.year) * 12 + near.month - start.month;
+  // A period whose month lacks the day (the 31st, 29 February) is passed
+  // over for an earlier one.
+  for (int64_t periods = months / monthsPerPeriod; periods > 0; --periods) {
+    const int64_t month = start.month - 1 + periods * monthsPerPeriod;
+    icaltimetype candidate = start;
+    candidate.year = static_cast<int>(start.year + month / 12);
+    candidate.month = static_cast<int>(month % 12 + 1);
+    if (candidate.day <= icaltime_days_in_month(candidate.month, candidate.year)) return candidate;
+  }
+  return start;
 }
 
 // The instances of one RRULE in order, stopping past the window's end.
@@ -52,18 +89,48 @@ class RuleInstances {
  public:
   // `earlier` and `later` widen the window by how far range changes move
   // instances.
-  RuleInstances(const icalrecurrencetype& rule, const SeriesDefinition& series,
-                const EventWindow& window, double earlier, double later)
+  RuleInstances(icalrecurrencetype rule, const SeriesDefinition& series, const EventWindow& window,
+                double earlier, double later)
       : series_(series), window_{window.fromUnix - later, window.toUnix + earlier} {
-    iterator_.reset(icalrecur_iterator_new(rule, series.start.wall));
-    if (!iterator_) return;
-    // Rules without a COUNT are started near the window, so a rule that began
-    // decades ago costs nothing for the years before it.
-    double earliestUseful = window_.fromUnix - longestSpanSeconds() - kStopMarginSeconds;
-    if (rule.count == 0 && std::isfinite(earliestUseful) &&
-        earliestUseful > unixSecondsOf(series.start) + kStopMarginSeconds &&
-        earliestUseful > -1e11) {
-      icalrecur_iterator_set_start(iterator_.get(), wallNear(earliestUseful, series.start.wall));
+    // An UNTIL in UTC is an instant, compared with each instance's instant
+    // here: libical would compare it with the wall clock of the start's zone.
+    if (!icaltime_is_null_time(rule.until) && icaltime_is_utc(rule.until) && !rule.until.is_date) {
+      untilUnix_ = static_cast<double>(wallSecondsOf(rule.until));
+      rule.until = icaltime_null_time();
+    }
+    icaltimetype start = series.start.wall;
+    // A rule that began long before the window is started near it instead,
+    // from a start on its own grid, so that the years before cost nothing.
+    // A COUNT must count the instances passed over: only evenly spaced ones
+    // can be counted without walking them.
+    const double earliestUseful = window_.fromUnix - longestSpanSeconds() - kStopMarginSeconds;
+    const bool evenlySpaced = fixedStepSeconds(rule) > 0 && !hasByParts(rule);
+    if (std::isfinite(earliestUseful) && earliestUseful > unixSecondsOf(series.start) + kStopMarginSeconds &&
+        earliestUseful > -1e11 && (rule.count == 0 || evenlySpaced)) {
+      // A day earlier on the wall clock covers any zone's offset.
+      const icaltimetype later = gridStartBefore(rule, start, wallSecondsOf(wallNear(earliestUseful, start)) - 86400);
+      if (rule.count > 0) {
+        const int64_t skipped = (wallSecondsOf(later) - wallSecondsOf(start)) / fixedStepSeconds(rule);
+        if (skipped >= rule.count) {
+          done_ = true;
+          return;
+        }
+        rule.count -= static_cast<int>(skipped);
+      }
+      // libical hands out its start first, an instance of the rule or not;
+      // when it is not, it lies a day before anything the window needs.
+      if (!evenlySpaced && icaltime_compare(later, start) != 0) notAnInstance_ = later;
+      start = later;
+    }
+    // Evenly spaced instances are counted out here: libical works out each
+    // one through a full calendar computation, which costs far more.
+    if (evenlySpaced && icaltime_is_null_time(rule.until) && (!start.is_date || fixedStepSeconds(rule) % 86400 == 0)) {
+      stepSeconds_ = fixedStepSeconds(rule);
+      frame_ = start;
+      nextWall_ = wallSecondsOf(start);
+      remaining_ = rule.count > 0 ? rule.count : -1;
+    } else {
+      iterator_.reset(icalrecur_iterator_new(rule, start));
     }
     advance();
   }
@@ -72,28 +139,30 @@ class RuleInstances {
 
   void advance() {
     head_.reset();
-    while (iterator_) {
-      icaltimetype next = icalrecur_iterator_next(iterator_.get());
+    while (!done_) {
+      icaltimetype next = nextWall();
       // A null time ends the rule; a time that does not move forward would
       // loop for ever.
       if (icaltime_is_null_time(next) || !icaltime_is_valid_time(next) ||
           (started_ && icaltime_compare(next, previous_) <= 0)) {
-        iterator_.reset();
+        finish();
         return;
       }
       started_ = true;
       previous_ = next;
+      if (notAnInstance_ && icaltime_compare(next, *notAnInstance_) == 0) continue;
       ICalTime start{next, series_.start.zone};
       Instance instance;
       instance.startUnix = unixSecondsOf(start);
-      if (instance.startUnix >= window_.toUnix + kStopMarginSeconds) {
-        iterator_.reset();
+      if (instance.startUnix >= window_.toUnix + kStopMarginSeconds ||
+          (untilUnix_ && instance.startUnix > *untilUnix_)) {
+        finish();
         return;
       }
       instance.endUnix = occurrenceEnd(start, instance.startUnix, series_.length);
       instance.date = start.dateNumber();
       if (instance.endUnix < window_.fromUnix && ++skippedBeforeWindow_ > kMostInstancesBeforeWindow) {
-        iterator_.reset();
+        finish();
         return;
       }
       head_ = instance;
@@ -102,6 +171,20 @@ class RuleInstances {
   }
 
  private:
+  icaltimetype nextWall() {
+    if (stepSeconds_ == 0) return iterator_ ? icalrecur_iterator_next(iterator_.get()) : icaltime_null_time();
+    if (remaining_ == 0) return icaltime_null_time();
+    if (remaining_ > 0) --remaining_;
+    const icaltimetype next = withWallSeconds(frame_, nextWall_);
+    nextWall_ += stepSeconds_;
+    return next;
+  }
+
+  void finish() {
+    done_ = true;
+    iterator_.reset();
+  }
+
   double longestSpanSeconds() const {
     return series_.length.nominalDays * 90000.0 + std::max(series_.length.exactSeconds, 0.0);
   }
@@ -109,6 +192,15 @@ class RuleInstances {
   const SeriesDefinition& series_;
   const EventWindow window_;
   std::unique_ptr<icalrecur_iterator, IteratorFree> iterator_;
+  // Counting out evenly spaced instances instead: the step, the start's
+  // frame, the next one's wall clock and how many are left (-1: no COUNT).
+  int64_t stepSeconds_ = 0;
+  icaltimetype frame_{};
+  int64_t nextWall_ = 0;
+  long remaining_ = -1;
+  bool done_ = false;
+  std::optional<double> untilUnix_;
+  std::optional<icaltimetype> notAnInstance_;
   icaltimetype previous_{};
   bool started_ = false;
   long skippedBeforeWindow_ = 0;
@@ -161,14 +253,24 @@ double occurrenceEnd(const ICalTime& start, double startUnix, const OccurrenceLe
   double endUnix = startUnix + length.exactSeconds;
   if (length.nominalDays != 0) {
     ICalTime end = start;
-    icaltime_adjust(&end.wall, length.nominalDays, 0, 0, 0);
-    endUnix = unixSecondsOf(end) + length.exactSeconds;
+    end.wall = withWallSeconds(start.wall, wallSecondsOf(start.wall) + int64_t{length.nominalDays} * 86400);
+    // Beyond the years zones are worked out for, a day is 86,400 seconds.
+    if (end.wall.year >= 1 && end.wall.year <= kLastZonedYear)
+      endUnix = unixSecondsOf(end) + length.exactSeconds;
+    else
+      endUnix += length.nominalDays * 86400.0;
   }
   return std::max(endUnix, startUnix);
 }
 
+double durationSeconds(const icaldurationtype& duration) {
+  const double seconds = (static_cast<double>(duration.weeks) * 7 + duration.days) * 86400 + duration.hours * 3600.0 +
+                         duration.minutes * 60.0 + duration.seconds;
+  return duration.is_neg ? -seconds : seconds;
+}
+
 void expandSeries(const SeriesDefinition& series, const EventWindow& window,
-                  const std::function<void(double, double, int)>& visit) {
+                  const std::function<bool(double, double, int)>& visit) {
   if (!window.isOrdered()) return;
   const Exclusions exclusions(series);
   const std::vector<Instance> fixed = fixedInstances(series);
@@ -213,7 +315,8 @@ void expandSeries(const SeriesDefinition& series, const EventWindow& window,
       instance.startUnix += moved.shiftSeconds;
       instance.endUnix = instance.startUnix + std::max(moved.lengthSeconds, 0.0);
     }
-    if (window.matches(instance.startUnix, instance.endUnix))
-      visit(instance.startUnix, instance.endUnix, change);
+    if (window.matches(instance.startUnix, instance.endUnix) &&
+        !visit(instance.startUnix, instance.endUnix, change))
+      return;
   }
 }

@@ -15,7 +15,9 @@
 
 /// How long each occurrence lasts: whole days on the wall clock (so an
 /// all-day event stays a day across a daylight-saving change) plus seconds.
+/// Days are kept within kMostNominalDays either way.
 struct OccurrenceLength {
+  static constexpr int kMostNominalDays = 1'000'000;
   int nominalDays = 0;
   double exactSeconds = 0;
 };
@@ -51,8 +53,13 @@ struct SeriesDefinition {
 double occurrenceEnd(const ICalTime& start, double startUnix, const OccurrenceLength& length);
 
 /// Calls `visit(startUnix, endUnix, change)` for each occurrence of `series`
-/// that `window` matches, in order of start; `change` is the index of the
-/// range change that applies to it, or -1. Expansion stops at the window's
-/// end, however far the rules reach.
+/// that `window` matches, in order of start, until it returns false;
+/// `change` is the index of the range change that applies to it, or -1.
+/// Expansion stops at the window's end, however far the rules reach.
+/// A rule's UNTIL given in UTC is an inclusive instant, whatever the zone of
+/// the series' start.
 void expandSeries(const SeriesDefinition& series, const EventWindow& window,
-                  const std::function<void(double startUnix, double endUnix, int change)>& visit);
+                  const std::function<bool(double startUnix, double endUnix, int change)>& visit);
+
+/// The length `duration` stands for in seconds, days counted as 86,400.
+double durationSeconds(const icaldurationtype& duration);

@@ -7,9 +7,21 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <vector>
 
+#include "sources/ical/civil_time.h"
+
 namespace {
+
+// No zone database name comes near this length; longer TZIDs are unknown
+// zones, and are never split and looked up piece by piece.
+constexpr size_t kLongestZoneName = 256;
+
+struct ComponentFree {
+  void operator()(icalcomponent* component) const { icalcomponent_free(component); }
+};
+using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
 
 // A zone database name is letters, digits and "/_+-"; anything else is not a
 // name libical should be asked to open as a file.
@@ -60,13 +72,42 @@ icaltimezone* windowsZoneNamed(const std::string& name) {
   return zoneDatabaseEntry(std::string(iana, static_cast<size_t>(ianaBytes)));
 }
 
+bool isObservance(icalcomponent* part) {
+  icalcomponent_kind kind = icalcomponent_isa(part);
+  return kind == ICAL_XSTANDARD_COMPONENT || kind == ICAL_XDAYLIGHT_COMPONENT;
+}
+
 // A VTIMEZONE without a STANDARD or DAYLIGHT part (some servers write empty
-// ones) says nothing about offsets; the name is looked up elsewhere then.
-bool hasObservances(icaltimezone* zone) {
-  icalcomponent* definition = icaltimezone_get_component(zone);
-  if (!definition) return false;
-  return icalcomponent_get_first_component(definition, ICAL_XSTANDARD_COMPONENT) ||
-         icalcomponent_get_first_component(definition, ICAL_XDAYLIGHT_COMPONENT);
+// ones) says nothing about offsets, and one whose changes repeat other than
+// yearly is no real zone: the name is looked up elsewhere then.
+bool isUsableDefinition(icalcomponent* definition) {
+  if (icalcomponent_isa(definition) != ICAL_VTIMEZONE_COMPONENT) return false;
+  bool observed = false;
+  for (icalcomponent* part = icalcomponent_get_first_component(definition, ICAL_ANY_COMPONENT); part;
+       part = icalcomponent_get_next_component(definition, ICAL_ANY_COMPONENT)) {
+    if (!isObservance(part)) continue;
+    observed = true;
+    for (icalproperty* rrule = icalcomponent_get_first_property(part, ICAL_RRULE_PROPERTY); rrule;
+         rrule = icalcomponent_get_next_property(part, ICAL_RRULE_PROPERTY))
+      if (icalproperty_get_rrule(rrule).freq != ICAL_YEARLY_RECURRENCE) return false;
+  }
+  return observed;
+}
+
+std::string tzidOf(icalcomponent* definition) {
+  icalproperty* tzid = icalcomponent_get_first_property(definition, ICAL_TZID_PROPERTY);
+  const char* text = tzid ? icalproperty_get_tzid(tzid) : nullptr;
+  return text ? text : "";
+}
+
+CivilTime civilOf(const icaltimetype& wall) {
+  CivilTime civil{wall.year, wall.month, wall.day, 0, 0, 0};
+  if (!wall.is_date) {
+    civil.hour = wall.hour;
+    civil.minute = wall.minute;
+    civil.second = wall.second;
+  }
+  return civil;
 }
 
 double localUnixSeconds(const icaltimetype& wall) {
@@ -91,20 +132,24 @@ icaltimezone* systemZoneNamed(const std::string& name) {
 }
 
 ICalZoneCache::~ICalZoneCache() {
-  for (auto& [text, zone] : defined_) icaltimezone_free(zone, 1);
+  for (auto& [text, zone] : defined_)
+    if (zone) icaltimezone_free(zone, 1);
 }
 
-icaltimezone* ICalZoneCache::zoneDefinedBy(icalcomponent* definition) {
-  char* text = icalcomponent_as_ical_string_r(definition);
-  if (!text) return nullptr;
-  std::string key(text);
-  free(text);
-  auto [entry, added] = defined_.emplace(std::move(key), nullptr);
-  if (added) {
-    entry->second = icaltimezone_new();
-    icaltimezone_set_component(entry->second, icalcomponent_new_clone(definition));
+icaltimezone* ICalZoneCache::zoneDefinedBy(const std::string& definition) {
+  auto [entry, added] = defined_.emplace(definition, nullptr);
+  if (!added) return entry->second;
+  ComponentPtr parsed(icalparser_parse_string(definition.c_str()));
+  if (!parsed || !isUsableDefinition(parsed.get())) return nullptr;
+  icaltimezone* zone = icaltimezone_new();
+  if (!zone) return nullptr;
+  if (!icaltimezone_set_component(zone, parsed.get())) {
+    icaltimezone_free(zone, 1);
+    return nullptr;
   }
-  return entry->second;
+  parsed.release();  // the zone owns it now
+  entry->second = zone;
+  return zone;
 }
 
 icaltimezone* ICalZoneCache::systemZone(const std::string& name) {
@@ -113,32 +158,44 @@ icaltimezone* ICalZoneCache::systemZone(const std::string& name) {
   return entry->second;
 }
 
-icaltimezone* ICalZoneResolver::calendarDefinedZone(const std::string& tzid, icalcomponent* component) {
-  for (icalcomponent* c = component; c; c = icalcomponent_get_parent(c)) {
-    icaltimezone* zone = icalcomponent_get_timezone(c, tzid.c_str());
-    if (zone && hasObservances(zone)) return cache_.zoneDefinedBy(icaltimezone_get_component(zone));
+void ICalZoneResolver::findDefinitions() {
+  definitionsFound_ = true;
+  for (const ICalZoneEntry& entry : index_.zones) {
+    ComponentPtr parsed(icalparser_parse_string(componentText(text_, entry.range).c_str()));
+    if (!parsed) continue;
+    std::string tzid = tzidOf(parsed.get());
+    if (!tzid.empty()) definitions_.emplace(std::make_pair(entry.scope, std::move(tzid)), entry.range);
   }
-  return nullptr;
 }
 
-ICalZone ICalZoneResolver::zoneOf(const icaltimetype& value, icalproperty* property,
-                                  icalcomponent* component) {
+icaltimezone* ICalZoneResolver::calendarDefinedZone(const std::string& tzid, uint32_t scope) {
+  if (!definitionsFound_) findDefinitions();
+  // A calendar's definitions serve it and the calendars inside it.
+  for (uint32_t s = scope;; s = index_.scopeParents[s]) {
+    auto found = definitions_.find({s, tzid});
+    if (found != definitions_.end())
+      if (icaltimezone* zone = cache_.zoneDefinedBy(componentText(text_, found->second))) return zone;
+    if (s == 0) return nullptr;
+  }
+}
+
+ICalZone ICalZoneResolver::zoneOf(const icaltimetype& value, icalproperty* property, uint32_t scope) {
   if (value.is_date) return {ICalZone::Kind::local, nullptr};
   if (icaltime_is_utc(value)) return {ICalZone::Kind::utc, nullptr};
   icalparameter* tzidParameter =
       property ? icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) : nullptr;
   const char* tzid = tzidParameter ? icalparameter_get_tzid(tzidParameter) : nullptr;
   if (!tzid || !*tzid) return {ICalZone::Kind::local, nullptr};
-  return resolveNamed(tzid, component);
+  std::string_view name = tzid;
+  if (name.size() > kLongestZoneName) return {ICalZone::Kind::local, nullptr};
+  return resolveNamed(std::string(name), scope);
 }
 
-ICalZone ICalZoneResolver::resolveNamed(const std::string& tzid, icalcomponent* component) {
-  // Zone definitions belong to the calendar that holds the event, and one
-  // file may hold several calendars.
-  auto key = std::make_pair(icalcomponent_get_parent(component), tzid);
+ICalZone ICalZoneResolver::resolveNamed(const std::string& tzid, uint32_t scope) {
+  auto key = std::make_pair(scope, tzid);
   if (auto found = known_.find(key); found != known_.end()) return found->second;
   ICalZone result;
-  icaltimezone* zone = calendarDefinedZone(tzid, component);
+  icaltimezone* zone = calendarDefinedZone(tzid, scope);
   if (!zone) zone = cache_.systemZone(tzid);
   if (zone == icaltimezone_get_utc_timezone())
     result = {ICalZone::Kind::utc, nullptr};
@@ -148,15 +205,31 @@ ICalZone ICalZoneResolver::resolveNamed(const std::string& tzid, icalcomponent* 
   return result;
 }
 
+int64_t wallSecondsOf(const icaltimetype& wall) { return civilSeconds(civilOf(wall)); }
+
+icaltimetype withWallSeconds(icaltimetype frame, int64_t seconds) {
+  const CivilTime civil = civilFromSeconds(seconds);
+  frame.year = static_cast<int>(civil.year);
+  frame.month = civil.month;
+  frame.day = civil.day;
+  if (!frame.is_date) {
+    frame.hour = civil.hour;
+    frame.minute = civil.minute;
+    frame.second = civil.second;
+  }
+  return frame;
+}
+
 double unixSecondsOf(const ICalTime& time) {
+  const int64_t wallSeconds = wallSecondsOf(time.wall);
   switch (time.zone.kind) {
-    case ICalZone::Kind::utc: {
+    case ICalZone::Kind::utc:
+      return static_cast<double>(wallSeconds);
+    case ICalZone::Kind::named: {
       icaltimetype wall = time.wall;
-      wall.is_date = 0;
-      return static_cast<double>(icaltime_as_timet(wall));
+      int isDaylight = 0;
+      return static_cast<double>(wallSeconds - icaltimezone_get_utc_offset(time.zone.zone, &wall, &isDaylight));
     }
-    case ICalZone::Kind::named:
-      return static_cast<double>(icaltime_as_timet_with_zone(time.wall, time.zone.zone));
     case ICalZone::Kind::local:
       break;
   }

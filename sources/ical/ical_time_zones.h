@@ -3,15 +3,21 @@
 // calendar defines under that name, else the system zone of that name, else
 // the zone a Windows zone name stands for; anything else (floating values,
 // all-day dates, unknown zone names) is read in the process's local time zone,
-// TZ. A resolver belongs to one parsed file and is used by one thread.
+// TZ. A zone definition whose observances repeat other than yearly (which no
+// real zone does, and which makes libical expand changes without end) counts
+// as no definition; so does a name longer than any real zone's.
+// A resolver belongs to one file and is used by one thread.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <unordered_map>
 #include <utility>
 
 #include <libical/ical.h>
+
+#include "sources/ical/ical_file_index.h"
 
 /// How the wall-clock fields of one value map to an instant.
 struct ICalZone {
@@ -42,9 +48,10 @@ class ICalZoneCache {
   ICalZoneCache(const ICalZoneCache&) = delete;
   ICalZoneCache& operator=(const ICalZoneCache&) = delete;
 
-  /// The zone of the VTIMEZONE `definition`, shared with every other
-  /// definition of the same text; owned by the cache.
-  icaltimezone* zoneDefinedBy(icalcomponent* definition);
+  /// The zone of the VTIMEZONE text `definition`, shared with every other
+  /// definition of the same text; owned by the cache. Null when the text
+  /// defines no usable zone.
+  icaltimezone* zoneDefinedBy(const std::string& definition);
   /// systemZoneNamed(name), remembered.
   icaltimezone* systemZone(const std::string& name);
 
@@ -53,27 +60,44 @@ class ICalZoneCache {
   std::unordered_map<std::string, icaltimezone*> system_;
 };
 
-/// Finds the zone of each time property of one parsed file, remembering the
-/// answer per calendar and zone name.
+/// Finds the zone of each time property of one file, remembering the answer
+/// per calendar and zone name. The file's zone definitions are parsed when a
+/// zone name is first looked up.
 class ICalZoneResolver {
  public:
-  explicit ICalZoneResolver(ICalZoneCache& cache) : cache_(cache) {}
+  /// `text` and `index` (the file and its index) outlive the resolver.
+  ICalZoneResolver(ICalZoneCache& cache, std::string_view text, const ICalFileIndex& index)
+      : cache_(cache), text_(text), index_(index) {}
 
-  /// The zone in which `value`, the value of `property` of `component`, is
-  /// read. `property` may be null (the value then has no TZID).
-  ICalZone zoneOf(const icaltimetype& value, icalproperty* property, icalcomponent* component);
+  /// The zone in which `value`, the value of `property` of a component in
+  /// calendar `scope` (see ICalFileIndex), is read. `property` may be null
+  /// (the value then has no TZID).
+  ICalZone zoneOf(const icaltimetype& value, icalproperty* property, uint32_t scope);
 
  private:
-  ICalZone resolveNamed(const std::string& tzid, icalcomponent* component);
-  icaltimezone* calendarDefinedZone(const std::string& tzid, icalcomponent* component);
+  ICalZone resolveNamed(const std::string& tzid, uint32_t scope);
+  icaltimezone* calendarDefinedZone(const std::string& tzid, uint32_t scope);
+  void findDefinitions();
 
   ICalZoneCache& cache_;
-  std::map<std::pair<icalcomponent*, std::string>, ICalZone> known_;
+  std::string_view text_;
+  const ICalFileIndex& index_;
+  bool definitionsFound_ = false;
+  std::map<std::pair<uint32_t, std::string>, ICalTextRange> definitions_;
+  std::map<std::pair<uint32_t, std::string>, ICalZone> known_;
 };
 
 /// Unix seconds of `time`: its wall-clock fields read in its zone. An all-day
-/// date is its midnight.
+/// date is its midnight. Exact for every year a value may hold.
 double unixSecondsOf(const ICalTime& time);
+
+/// The wall-clock fields of `wall` as seconds since 1970-01-01 00:00:00, as
+/// if they were UTC; an all-day date counts from its midnight.
+int64_t wallSecondsOf(const icaltimetype& wall);
+
+/// `frame` (its zone and date-ness kept) moved to the wall-clock time
+/// `seconds` in wallSecondsOf's terms.
+icaltimetype withWallSeconds(icaltimetype frame, int64_t seconds);
 
 /// The system or Windows-named zone called `name`, or null. Names that could
 /// reach outside the zone database (absolute, with "..") are refused.

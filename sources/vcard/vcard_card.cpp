@@ -20,7 +20,7 @@ bool isQuotedPrintable(const VCardProperty& property) {
 }
 
 /// A `file:` URI as a local path: `file:///p`, `file:/p` or
-/// `file://localhost/p`; another host gives nothing.
+/// `file://localhost/p`; another host, or a NUL byte (`%00`), gives nothing.
 std::optional<std::string> localPathOfFileUri(std::string_view uri) {
   if (!startsWithIgnoringAsciiCase(uri, "file:")) return std::nullopt;
   std::string_view rest = uri.substr(5);
@@ -33,7 +33,9 @@ std::optional<std::string> localPathOfFileUri(std::string_view uri) {
     rest.remove_prefix(slash);
   }
   if (rest.empty() || rest.front() != '/') return std::nullopt;
-  return percentDecode(rest);
+  std::string path = percentDecode(rest);
+  if (path.find('\0') != std::string::npos) return std::nullopt;
+  return path;
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view part) {
@@ -45,8 +47,9 @@ bool containsIgnoringCase(std::string_view text, std::string_view part) {
 }  // namespace
 
 std::string decodedValueText(const VCardProperty& property, bool folded) {
-  std::string text = folded ? unfold(property.rawValue) : std::string(property.rawValue);
-  if (isQuotedPrintable(property)) text = decodeQuotedPrintable(text);
+  const bool quotedPrintable = isQuotedPrintable(property);
+  std::string text = folded ? unfold(property.rawValue, quotedPrintable) : std::string(property.rawValue);
+  if (quotedPrintable) text = decodeQuotedPrintable(text);
   return toUtf8FromCharset(text, property.parameter("CHARSET").value_or(std::string_view()));
 }
 

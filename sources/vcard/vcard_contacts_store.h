@@ -23,16 +23,12 @@ class VCardContactsStore final : public ContactsStore {
   /// past it.
   bool enumerateContacts(const ContactKeys& keys, const std::function<void(const Contact&)>& visit) override;
 
-  /// The picture of the first card with `identifier`; it has no thumbnail.
+  /// The picture of the card with `identifier`; it has no thumbnail.
   std::optional<ContactPictures> unifiedContactPictures(const std::string& identifier) override;
 
  private:
-  /// Calls `visit` with every complete card and the path of its file.
-  bool walkCards(const VCardNeeds& needs, const std::function<void(const VCardCard&, const std::string&)>& visit);
+  /// Calls `visit` with every card and its identifier (see vcard_identifiers.h).
+  bool walkCards(const VCardNeeds& needs, const std::function<void(const VCardCard&, std::string)>& visit);
 
   std::vector<std::string> locations_;
 };
-
-/// The identifier of `card` read from the file at `path`: its UID, or one
-/// derived from the path and the card's place in the file.
-std::string contactIdentifier(const VCardCard& card, const std::string& path);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "sources/vcard/contacts_locations.h"
+#include "sources/vcard/vcard_identifiers.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -45,26 +46,34 @@ TEST(VCardContactsStore, ReadsLocationsInOrderAndFoldersByPath) {
   EXPECT_EQ(names, (std::vector<std::string>{"single", "A", "b1", "b2", "c"}));
 }
 
-TEST(VCardContactsStore, IdentifiersAreStableAndLeadToThePicture) {
+TEST(VCardContactsStore, EveryListedIdentifierIsDistinctStableAndExportsItsOwnCard) {
   test::ScopedTempDir dir;
-  const std::string photo = "PHOTO;ENCODING=b;TYPE=PNG:iVBORw0K\r\n";
-  test::writeFile(dir / "book.vcf", card("uid", "UID:same\r\n" + photo) + card("derived", photo) +
-                                        card("dup", "UID:same\r\n") + card("none"));
-  VCardContactsStore store({dir / "book.vcf"});
+  // Each picture's bytes are its card's name, so an export shows which card it reached.
+  const auto face = [](const std::string& name, const std::string& uid = "") {
+    return card(name, (uid.empty() ? "" : "UID:" + uid + "\r\n") + "PHOTO:data:text/plain," + name + "\r\n");
+  };
+  const std::string a = dir / "a.vcf", b = dir / "b.vcf", c = dir / "c.vcf";
+  test::writeFile(a, card("first", "UID:same\r\n") + face("derived") +
+                         card("one character", "PHOTO;ENCODING=b:Q\r\n") + card("padding only", "PHOTO;ENCODING=b:=QUJD\r\n"));
+  test::writeFile(b, face("other book", "same") + face("same book again", "same"));
+  // A UID written as the identifier that another card derives.
+  test::writeFile(c, face("sly", derivedIdentifier(c, 1)) + face("plain"));
+  VCardContactsStore store({a, b, a, c});  // a file named twice is read once
   const std::vector<Contact> first = walk(store), second = walk(store);
-  ASSERT_EQ(first.size(), 4u);
-  EXPECT_EQ(first[0].identifier, "same");
-  EXPECT_NE(first[1].identifier, first[3].identifier);
+  const std::vector<std::string> expected = {
+      "same", derivedIdentifier(a, 1), derivedIdentifier(a, 2), derivedIdentifier(a, 3),
+      "same@" + derivedIdentifier(b, 0), "same@" + derivedIdentifier(b, 1),
+      derivedIdentifier(c, 1), derivedIdentifier(c, 1) + "~2"};
+  ASSERT_EQ(first.size(), expected.size());
   for (size_t i = 0; i < first.size(); ++i) {
-    EXPECT_EQ(first[i].identifier, second[i].identifier) << i;
-    EXPECT_EQ(first[i].imageDataAvailable, i < 2) << i;
+    const Contact& contact = first[i];
+    EXPECT_EQ(contact.identifier, expected[i]) << i;
+    EXPECT_EQ(contact.identifier, second[i].identifier) << i;
+    const std::optional<ContactPictures> pictures = store.unifiedContactPictures(contact.identifier);
+    ASSERT_TRUE(pictures) << contact.identifier;
+    EXPECT_EQ(pictures->imageData.has_value(), contact.imageDataAvailable) << contact.identifier;
+    if (contact.imageDataAvailable) EXPECT_EQ(pictures->imageData, contact.fullName) << contact.identifier;
   }
-  // With a duplicate identifier the first card wins.
-  const auto same = store.unifiedContactPictures("same");
-  ASSERT_TRUE(same && same->imageData && !same->thumbnailImageData);
-  EXPECT_EQ(same->imageData->substr(1, 3), "PNG");
-  EXPECT_TRUE(store.unifiedContactPictures(first[1].identifier).value().imageData);
-  EXPECT_FALSE(store.unifiedContactPictures(first[3].identifier).value().imageData);
   EXPECT_FALSE(store.unifiedContactPictures("nobody"));
 }
 

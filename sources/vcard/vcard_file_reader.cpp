@@ -11,10 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
 #include <unordered_set>
 
 #include "base/unique_fd.h"
@@ -24,23 +26,36 @@ namespace {
 
 constexpr size_t kBlockSize = size_t{1} << 20;
 
-/// The unread part of the file, without zero-filling space that is only read
-/// into: its storage grows to the largest card and is then reused.
+/// The unread part of the file. Its storage grows to the largest card and is
+/// then reused; space is never zero-filled, so pages only asked for but not
+/// read into cost nothing, and a large buffer grows in place where it can.
 class TextBuffer {
  public:
-  std::string_view text() const { return {storage_.data(), used_}; }
+  std::string_view text() const { return {storage_.get(), used_}; }
+  /// Room for `count` more bytes, or nothing when memory runs out.
   char* spaceFor(size_t count) {
-    if (storage_.size() < used_ + count) storage_.resize(used_ + count);
-    return storage_.data() + used_;
+    if (capacity_ - used_ < count) {
+      const size_t capacity = std::max(used_ + count, capacity_ + capacity_ / 2);
+      void* grown = std::realloc(storage_.get(), capacity);
+      if (!grown) return nullptr;
+      (void)storage_.release();
+      storage_.reset(static_cast<char*>(grown));
+      capacity_ = capacity;
+    }
+    return storage_.get() + used_;
   }
   void grow(size_t count) { used_ += count; }
   void dropFront(size_t count) {
-    std::memmove(storage_.data(), storage_.data() + count, used_ - count);
+    std::memmove(storage_.get(), storage_.get() + count, used_ - count);
     used_ -= count;
   }
 
  private:
-  std::vector<char> storage_;
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::unique_ptr<char, Free> storage_;
+  size_t capacity_ = 0;
   size_t used_ = 0;
 };
 
@@ -65,12 +80,22 @@ class ReadableFile {
 
 ssize_t ReadableFile::readInto(TextBuffer& buffer, size_t count) {
   char* space = buffer.spaceFor(count);
+  if (!space) return -1;
   ssize_t got;
   do {
     got = read(fd_.get(), space, count);
   } while (got < 0 && errno == EINTR);
   if (got > 0) buffer.grow(static_cast<size_t>(got));
   return got;
+}
+
+/// How many leading bytes of `text` are whole lines: up to its last line end,
+/// where CRs at the very end do not count, since an LF may yet follow them.
+size_t wholeLinesOf(std::string_view text) {
+  size_t end = text.size();
+  while (end > 0 && text[end - 1] == '\r') --end;
+  const size_t lastLineEnd = text.substr(0, end).find_last_of("\r\n");
+  return lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1;
 }
 
 }  // namespace
@@ -89,8 +114,7 @@ bool readVCardFile(const std::string& path, const VCardNeeds& needs, const std::
     atEnd = got == 0;
     // Only whole lines are read; the rest waits for the next block.
     const std::string_view text = buffer.text();
-    const size_t lastLineEnd = text.rfind('\n');
-    const size_t usable = atEnd ? text.size() : (lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1);
+    const size_t usable = atEnd ? text.size() : wholeLinesOf(text);
     size_t doneBytes = 0;
     size_t doneCards = 0;
     readVCards(
@@ -102,7 +126,7 @@ bool readVCardFile(const std::string& path, const VCardNeeds& needs, const std::
           doneBytes = offset;
           doneCards = cards;
         },
-        firstPosition);
+        firstPosition, atEnd);
     if (doneBytes > 0) {
       buffer.dropFront(doneBytes);
       firstPosition += doneCards;

@@ -1,6 +1,8 @@
-// Splits vCard text into logical content lines: physical lines end in LF
-// (with any CRs before it) or, in files without LF, in CR; a physical line
-// that starts with a blank or a tab continues the one before it. The lines are
+// Splits vCard text into logical content lines: a physical line ends at every
+// LF, CR LF or lone CR (a run of CRs, with or without an LF after it, counts
+// once), whatever the rest of the file uses; a physical line that starts with
+// a blank or a tab continues the one before it. A UTF-8 byte-order mark before the first line
+// is skipped. The lines are
 // views into the text, folds included, so a long picture line is never copied.
 // A reader belongs to one thread; the functions are pure.
 #pragma once
@@ -23,9 +25,10 @@ class ContentLineReader {
   /// The next logical line, or false at the end of the text.
   bool next(RawLine& line);
 
-  /// Quoted-printable values of old writers break lines with a final `=` and
-  /// go on at the start of the next physical line, indented or not; this
-  /// joins those lines onto `line`.
+  /// Quoted-printable values of old writers break lines with a final `=`
+  /// (blanks after it allowed) and go on at the start of the next line; this
+  /// joins those lines onto `line`, up to a line that is a card's own
+  /// BEGIN:VCARD or END:VCARD.
   void extendSoftBreaks(RawLine& line);
 
   /// Bytes from the start of the text to where the next line begins.
@@ -39,12 +42,22 @@ class ContentLineReader {
 
   std::string_view text_;
   size_t pos_ = 0;
-  bool crOnly_ = false;
 };
+
+/// Whether `text` ends in a quoted-printable soft break: `=` and any blanks.
+bool endsInSoftBreak(std::string_view text);
+
+/// Whether `line` is BEGIN:VCARD or END:VCARD (any letter case).
+bool isCardBoundary(std::string_view line);
 
 /// `raw` without its folds: each line end followed by one blank or tab is
 /// removed together with that blank or tab; other line ends are kept as LF.
-std::string unfold(std::string_view raw);
+/// With `keepSoftBreaks`, a line end after a quoted-printable soft break is
+/// kept as LF and the next line kept whole, for the decoder to join.
+std::string unfold(std::string_view raw, bool keepSoftBreaks = false);
 
-/// Appends unfold(raw) to `out`.
-void appendUnfolded(std::string_view raw, std::string& out);
+/// Whether unfold(raw) is empty, told without copying.
+bool unfoldsToNothing(std::string_view raw);
+
+/// Appends unfold(raw, keepSoftBreaks) to `out`.
+void appendUnfolded(std::string_view raw, std::string& out, bool keepSoftBreaks = false);

@@ -1,44 +1,18 @@
 // Picture bytes of a card; see vcard_photo.h.
 #include "sources/vcard/vcard_photo.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include "base/unique_fd.h"
+#include "sources/vcard/linked_picture.h"
 #include "sources/vcard/vcard_lines.h"
 #include "sources/vcard/vcard_values.h"
-
-namespace {
-
-int openRegularForReading(const std::string& path) {
-  return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-}
-
-bool isNonEmptyRegular(int fd) {
-  struct stat info {};
-  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-}
-
-std::optional<std::string> readLocalFile(const std::string& path) {
-  const UniqueFd file(openRegularForReading(path));
-  if (!file.isOpen() || !isNonEmptyRegular(file.get())) return std::nullopt;
-  std::optional<std::string> bytes = readToEnd(file);
-  if (!bytes || bytes->empty()) return std::nullopt;
-  return bytes;
-}
-
-}  // namespace
 
 bool photoAvailable(const PhotoSource& photo) {
   switch (photo.kind) {
     case PhotoSource::Kind::inlineBase64:
-      return holdsBase64Data(photo.payload);
+      return base64YieldsBytes(photo.payload);
     case PhotoSource::Kind::inlineText:
-      return photo.payload.find_first_not_of(" \t\r\n") != std::string_view::npos;
-    case PhotoSource::Kind::file: {
-      const UniqueFd file(openRegularForReading(photo.path));
-      return file.isOpen() && isNonEmptyRegular(file.get());
-    }
+      return !unfoldsToNothing(photo.payload);
+    case PhotoSource::Kind::file:
+      return isLinkedPicture(photo.path);
   }
   return false;
 }
@@ -53,7 +27,7 @@ std::optional<std::string> photoBytes(const PhotoSource& photo) {
       bytes = percentDecode(unfold(photo.payload));
       break;
     case PhotoSource::Kind::file:
-      return readLocalFile(photo.path);
+      return readLinkedPicture(photo.path);
   }
   if (bytes.empty()) return std::nullopt;
   return bytes;

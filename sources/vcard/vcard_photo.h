@@ -1,6 +1,6 @@
 // The bytes behind a PHOTO: whether there are any, known without decoding a
 // payload, and the decoded bytes for the one picture that is exported.
-// Pure apart from reading the named local file; any thread.
+// Pure apart from reading a linked picture file; any thread.
 #pragma once
 
 #include <optional>
@@ -8,8 +8,8 @@
 
 #include "sources/vcard/vcard_card.h"
 
-/// Whether `photo` yields bytes: an inline payload that is not empty, or a
-/// readable local file that is not empty.
+/// Whether `photo` yields bytes: an inline payload that decodes to some, or a
+/// linked file that counts as a picture (see linked_picture.h).
 bool photoAvailable(const PhotoSource& photo);
 
 /// The picture bytes of `photo`, or nothing when it yields none.

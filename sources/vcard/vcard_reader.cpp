@@ -17,31 +17,45 @@ bool namesVCard(std::string_view rawValue) {
 }  // namespace
 
 void readVCards(std::string_view text, const VCardNeeds& needs, const std::function<void(VCardCard&)>& visit,
-                const std::function<void(size_t, size_t)>& onProgress, size_t firstPosition) {
+                const std::function<void(size_t, size_t)>& onProgress, size_t firstPosition, bool endsText) {
   ContentLineReader lines(text);
   std::vector<VCardBuilder> open;  // innermost last
+  size_t passedOver = 0;           // cards open below kMaxVCardDepth
   size_t nextPosition = firstPosition;
   RawLine line;
   VCardProperty property;
   while (lines.next(line)) {
     if (!parseProperty(line.text, line.folded, property)) continue;
     if (property.is("BEGIN")) {
-      if (namesVCard(property.rawValue)) open.emplace_back(nextPosition++, needs);
+      if (!namesVCard(property.rawValue)) continue;
+      if (open.size() < kMaxVCardDepth)
+        open.emplace_back(nextPosition++, needs);
+      else
+        ++passedOver;
       continue;
     }
     if (property.is("END")) {
       if (!namesVCard(property.rawValue) || open.empty()) continue;
+      if (passedOver > 0) {
+        --passedOver;
+        continue;
+      }
       VCardCard card = open.back().finish();
       open.pop_back();
       visit(card);
       if (open.empty() && onProgress) onProgress(lines.offset(), nextPosition - firstPosition);
       continue;
     }
-    if (open.empty()) continue;
-    if (property.rawValue.ends_with('=') && property.hasParameterValue("QUOTED-PRINTABLE", "ENCODING")) {
+    if (open.empty() || passedOver > 0) continue;
+    if (endsInSoftBreak(property.rawValue) && property.hasParameterValue("QUOTED-PRINTABLE", "ENCODING")) {
       lines.extendSoftBreaks(line);
       if (!parseProperty(line.text, true, property)) continue;
     }
     open.back().add(property, line.folded);
+  }
+  if (!endsText) return;
+  for (; !open.empty(); open.pop_back()) {  // cut short by the end of the text
+    VCardCard card = open.back().finish();
+    visit(card);
   }
 }

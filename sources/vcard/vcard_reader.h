@@ -1,7 +1,8 @@
 // Reads the cards of one vCard text in file order. A card is a BEGIN:VCARD …
-// END:VCARD block; a card nested in another is a card of its own; a card
-// without its END is left out; lines that are not properties are passed over.
-// Pure; any thread.
+// END:VCARD block; a card nested in another is a card of its own, down to a
+// small depth (deeper cards and their lines are passed over, so nesting costs
+// no memory); a card cut short by the end of the text keeps what it holds;
+// lines that are not properties are passed over. Pure; any thread.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +11,16 @@
 
 #include "sources/vcard/vcard_card.h"
 
-/// Calls `visit` with each complete card, as its END is reached; the card's
-/// inline picture views point into `text`. Cards are numbered from
-/// `firstPosition` in the order of their BEGIN. `onProgress`, when given, is
-/// told after each outermost card how many leading bytes of `text` are done
-/// with and how many cards they held.
+/// How deep cards may nest; real files nest one card (an AGENT) in another.
+inline constexpr size_t kMaxVCardDepth = 8;
+
+/// Calls `visit` with each card as its END is reached, and at the end of the
+/// text with each card still open, innermost first; the card's inline picture
+/// views point into `text`. Cards are numbered from `firstPosition` in the
+/// order of their BEGIN. `onProgress`, when given, is told after each
+/// outermost card how many leading bytes of `text` are done with and how many
+/// cards they held. With `endsText` false the text is a piece that goes on
+/// later, and cards still open at its end are not handed out.
 void readVCards(std::string_view text, const VCardNeeds& needs, const std::function<void(VCardCard&)>& visit,
-                const std::function<void(size_t offset, size_t cards)>& onProgress = {}, size_t firstPosition = 0);
+                const std::function<void(size_t offset, size_t cards)>& onProgress = {}, size_t firstPosition = 0,
+                bool endsText = true);

@@ -200,10 +200,13 @@ std::string decodeBase64(std::string_view text) {
   return out;
 }
 
-bool holdsBase64Data(std::string_view text) {
+bool base64YieldsBytes(std::string_view text) {
+  // Two characters make a byte; blanks and strays are passed over, and
+  // padding ends the data, exactly as decodeBase64 reads them.
+  int characters = 0;
   for (const char c : text) {
-    if (isBlankOrLineEnd(c)) continue;
-    return kBase64[static_cast<unsigned char>(c)] >= 0;
+    if (c == '=') return false;
+    if (kBase64[static_cast<unsigned char>(c)] >= 0 && ++characters == 2) return true;
   }
   return false;
 }

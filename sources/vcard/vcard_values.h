@@ -26,8 +26,9 @@ std::vector<std::string_view> splitUnescaped(std::string_view text, char separat
 /// ends and stray characters are skipped, and decoding stops at padding.
 std::string decodeBase64(std::string_view text);
 
-/// Whether `text` holds at least one base64 character, without decoding it.
-bool holdsBase64Data(std::string_view text);
+/// Whether decodeBase64(text) gives at least one byte, told from the count
+/// of base64 characters before any padding, without decoding.
+bool base64YieldsBytes(std::string_view text);
 
 /// `%XX` sequences as bytes; anything else unchanged.
 std::string percentDecode(std::string_view text);

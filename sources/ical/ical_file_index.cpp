@@ -1,0 +1,217 @@
+// Indexing an iCalendar file by its BEGIN and END lines; see ical_file_index.h.
+#include "sources/ical/ical_file_index.h"
+
+#include <optional>
+
+namespace {
+
+// Real calendars nest four deep (calendar, event, alarm, and rarely one
+// more); a part deeper than this is hostile or broken and is left out.
+constexpr size_t kMostNestingInPart = 8;
+// Components deeper than this are only counted, so that a file of nothing but
+// BEGIN lines costs no memory per line.
+constexpr size_t kMostTrackedNesting = 64;
+
+// The line starting at `start`: its text and where the next one starts.
+struct Line {
+  std::string_view text;
+  size_t next = 0;
+};
+
+Line lineAt(std::string_view text, size_t start) {
+  size_t end = text.find_first_of("\r\n", start);
+  if (end == std::string_view::npos) return {text.substr(start), text.size()};
+  size_t next = end + 1;
+  if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
+  return {text.substr(start, end - start), next};
+}
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+// Whether `line` starts with `prefix` (given in capitals), in any letter case.
+bool startsWithWord(std::string_view line, std::string_view prefix) {
+  if (line.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (upper(line[i]) != prefix[i]) return false;
+  return true;
+}
+
+// Whether `line` is the property `name`: the name, then its parameters or value.
+bool isProperty(std::string_view line, std::string_view name) {
+  return startsWithWord(line, name) && line.size() > name.size() &&
+         (line[name.size()] == ':' || line[name.size()] == ';');
+}
+
+// The value of a property line: what follows the first colon outside quotes.
+std::string_view valueOf(std::string_view line) {
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '"') quoted = !quoted;
+    if (line[i] == ':' && !quoted) return line.substr(i + 1);
+  }
+  return {};
+}
+
+// The component name of a BEGIN or END line, in capitals.
+std::string componentName(std::string_view rest) {
+  while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
+  std::string name(rest);
+  for (char& c : name) c = upper(c);
+  return name;
+}
+
+// Components that stand directly in a calendar: one of them beginning inside
+// another means the other was cut short.
+bool isCalendarLevel(const std::string& name) {
+  return name == "VCALENDAR" || name == "VEVENT" || name == "VTODO" || name == "VJOURNAL" ||
+         name == "VFREEBUSY" || name == "VTIMEZONE";
+}
+
+// A component begun and not yet ended.
+struct Open {
+  std::string name;
+  uint32_t scope = 0;  // the scope inside this component
+};
+// The VEVENT or VTIMEZONE being read.
+struct Part {
+  bool isEvent = false;
+  size_t depth = 0;  // its place on the stack
+  size_t offset = 0;
+  bool broken = false;
+  bool readingUid = false;
+  ICalEventEntry event;
+};
+
+class Indexer {
+ public:
+  explicit Indexer(std::string_view text) : text_(text) {}
+
+  ICalFileIndex run() {
+    for (size_t start = 0; start < text_.size();) {
+      Line line = lineAt(text_, start);
+      take(line.text, start, line.next);
+      start = line.next;
+    }
+    return std::move(index_);
+  }
+
+ private:
+  uint32_t scope() const { return open_.empty() ? 0 : open_.back().scope; }
+
+  void take(std::string_view line, size_t start, size_t next) {
+    if (startsWithWord(line, "BEGIN:"))
+      begin(componentName(line.substr(6)), start);
+    else if (startsWithWord(line, "END:"))
+      end(componentName(line.substr(4)), next);
+    else if (part_ && part_->isEvent)
+      readEventLine(line);
+  }
+
+  void readEventLine(std::string_view line) {
+    Part& part = *part_;
+    if (part.readingUid && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+      part.event.uid.append(line.substr(1));
+      return;
+    }
+    part.readingUid = false;
+    if (open_.size() != part.depth + 1) return;  // a line of an alarm inside the event
+    if (isProperty(line, "UID") && part.event.uid.empty()) {
+      part.event.uid = std::string(valueOf(line));
+      part.readingUid = true;
+    } else if (isProperty(line, "RECURRENCE-ID")) {
+      part.event.isOverride = true;
+    }
+  }
+
+  void begin(std::string name, size_t start) {
+    if (part_) {
+      part_->readingUid = false;
+      if (isCalendarLevel(name)) {
+        open_.resize(part_->depth);  // the part was cut short
+        part_.reset();
+      }
+    }
+    if (open_.size() >= kMostTrackedNesting) {
+      ++untracked_;
+      if (part_) part_->broken = true;
+      return;
+    }
+    uint32_t inner = scope();
+    if (name == "VCALENDAR") {
+      inner = static_cast<uint32_t>(index_.scopeParents.size());
+      index_.scopeParents.push_back(scope());
+    }
+    if (!part_ && (name == "VEVENT" || name == "VTIMEZONE")) {
+      part_.emplace();
+      part_->isEvent = name == "VEVENT";
+      part_->depth = open_.size();
+      part_->offset = start;
+    } else if (part_ && open_.size() - part_->depth >= kMostNestingInPart) {
+      part_->broken = true;
+    }
+    open_.push_back({std::move(name), inner});
+  }
+
+  void end(const std::string& name, size_t next) {
+    if (untracked_ > 0) {
+      --untracked_;
+      return;
+    }
+    size_t found = open_.size();
+    while (found > 0 && open_[found - 1].name != name) --found;
+    if (found == 0) {
+      if (part_) part_->broken = true;  // an END that closes nothing
+      return;
+    }
+    size_t closed = found - 1;
+    if (part_) {
+      part_->readingUid = false;
+      if (closed < part_->depth) {
+        part_.reset();  // an outer component ends: the part was cut short
+      } else {
+        if (closed + 1 != open_.size()) part_->broken = true;  // parts inside it left open
+        if (closed == part_->depth) finishPart(next);
+      }
+    }
+    open_.resize(closed);
+  }
+
+  void finishPart(size_t next) {
+    Part part = std::move(*part_);
+    part_.reset();
+    if (part.broken) return;
+    ICalTextRange range{part.offset, next - part.offset};
+    uint32_t partScope = open_[part.depth].scope;
+    if (part.isEvent) {
+      part.event.range = range;
+      part.event.scope = partScope;
+      index_.events.push_back(std::move(part.event));
+    } else {
+      index_.zones.push_back({range, partScope});
+    }
+  }
+
+  std::string_view text_;
+  ICalFileIndex index_;
+  std::vector<Open> open_;
+  size_t untracked_ = 0;
+  std::optional<Part> part_;
+};
+
+}  // namespace
+
+ICalFileIndex indexICalendarText(std::string_view text) { return Indexer(text).run(); }
+
+std::string componentText(std::string_view text, ICalTextRange range) {
+  std::string_view part = text.substr(range.offset, range.length);
+  std::string result;
+  result.reserve(part.size() + 64);
+  for (size_t start = 0; start < part.size();) {
+    Line line = lineAt(part, start);
+    for (char c : line.text)
+      if (c != '\0') result += c;
+    result += "\r\n";
+    start = line.next;
+  }
+  return result;
+}
