@@ -1,7 +1,7 @@
 // This machine's stores: which contacts store and which calendar store the
-// dumps and the access requests read. The one place that chooses; another
-// kind of store is added here, beside the vCard files and the iCalendar
-// module. Safe from any thread; each call makes a new store.
+// dumps and the access requests read, the files or the desktop's own store.
+// The one place that chooses. Safe from any thread; each call makes a new
+// store.
 #pragma once
 
 #include <memory>

@@ -16,6 +16,8 @@ set(allowed_sources_store base)
 set(allowed_sources_vcard base sources/store)
 set(allowed_sources_ical base sources/store)
 set(allowed_sources base sources/store)
+# The desktop store reads with the readers of both file stores.
+set(allowed_sources_eds base sources/store sources/ical sources/vcard)
 set(allowed_ui base install scripts sources/access_requests.h)
 set(allowed_app base install scripts sources sources/store ui)
 # The one unit that chooses this machine's stores sees the stores themselves.

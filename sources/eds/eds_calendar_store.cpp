@@ -1,0 +1,25 @@
+// The desktop's calendar store; see eds_calendar_store.h.
+#include "sources/eds/eds_calendar_store.h"
+
+#include "sources/eds/eds_calendar_text.h"
+#include "sources/eds/eds_session.h"
+#include "sources/ical/ical_reader.h"
+#include "sources/ical/ical_time_zones.h"
+
+void EdsCalendarStore::requestAccess(std::function<void(bool granted)> completion) {
+  requestEdsAccess(std::move(completion));
+}
+
+void EdsCalendarStore::enumerateEvents(double fromUnix, double toUnix,
+                                       const std::function<void(const CalendarEvent&)>& visit) {
+  const EventWindow window{fromUnix, toUnix};
+  const std::optional<std::string> query = windowQuery(window);
+  if (!query) return;
+  EdsRegistry registry = openEdsRegistry();
+  if (!registry.registry) return;
+  ICalZoneCache zones;
+  for (const GObjectPtr<ESource>& source : enabledSources(registry.registry.get(), E_SOURCE_EXTENSION_CALENDAR)) {
+    const std::optional<std::string> text = calendarTextOf(source.get(), *query);
+    if (text) readICalendarEvents(*text, window, zones, visit);
+  }
+}
