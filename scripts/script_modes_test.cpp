@@ -107,10 +107,10 @@ TEST(ScriptModes, RelativeRootRunsTheScriptTheInstallationTestFound) {
   test::writeFile(parent / "bundle/bin/mervo-tick.sh", "echo \"tick in $(pwd -P)\"\n");
   test::ScopedCurrentDirectory here(parent.path());
   const std::string inside = std::filesystem::canonical(parent / "bundle");
-  auto run = runProgram({"--setup"}, {{"TOVANA_MERVO_ROOT", std::string("bundle")}});
+  auto run = runProgram({"--setup"}, {{"TOVANA_MERVO_ROOT", "bundle"}});
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(run.out, parent / "bundle/setup.sh in " + inside + "\n");
-  run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", std::string("bundle")}});
+  run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", "bundle"}});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "tick in " + inside + "\n");
 }

@@ -48,7 +48,7 @@ TEST(ContactsProgram, UnreadableCardsAreLeftOutAndAnUnreadableBookRefused) {
       {dir / "book", R"({"ok":true,"people":[{"name":"B","handles":["2"]}]})"},
       {dir / "book/a.vcf", R"({"ok":false,"reason":"contacts access was not granted"})"}};
   for (const auto& [location, line] : rows) {
-    const test::ProgramRun run = test::runProgram(
+    const test::ProgramRun run = test::runProgramWith(
         {"--contacts-dump"}, test::RunOptions{.env = {{"TOVANA_MERVO_CONTACTS", location}}, .unprivileged = true});
     EXPECT_EQ(run.out, line + "\n") << location;
   }
@@ -66,10 +66,10 @@ TEST(DumpPrograms, ALineThatCannotBeWrittenEndsWithStatusTwo) {
   test::RunOptions options{
       .env = {{"TOVANA_MERVO_CONTACTS", dir / "book"}, {"TOVANA_MERVO_CALENDARS", dir / "calendars"}}};
   for (const auto& args : dumps) {
-    EXPECT_EQ(test::runProgram(args, options).status, 0) << args[0] << " on a writable output";
+    EXPECT_EQ(test::runProgramWith(args, options).status, 0) << args[0] << " on a writable output";
     for (const auto output : {test::RunOptions::Output::deviceFull, test::RunOptions::Output::closed}) {
       options.output = output;
-      EXPECT_EQ(test::runProgram(args, options).status, 2) << args[0] << ", output " << static_cast<int>(output);
+      EXPECT_EQ(test::runProgramWith(args, options).status, 2) << args[0] << ", output " << static_cast<int>(output);
     }
     options.output = test::RunOptions::Output::captured;
   }

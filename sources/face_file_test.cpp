@@ -194,7 +194,7 @@ TEST(FaceExportProgram, RewritesInPlaceOnlyWhereItMustAndNeverLeavesAMix) {
 
   test::RunOptions options{.env = {{"TOVANA_MERVO_CONTACTS", dir / "book"}}, .unprivileged = true};
   const auto exportTo = [&](const std::string& out) {
-    return test::runProgram({"--contact-face", "--id", "ann", "--out", dir / out}, options);
+    return test::runProgramWith({"--contact-face", "--id", "ann", "--out", dir / out}, options);
   };
   std::string expected;
   for (int i = 0; i < 1000; ++i) expected += "BBC";

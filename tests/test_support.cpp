@@ -163,7 +163,7 @@ ProgramRun runProgram(const std::vector<std::string>& args,
   return run(MERVO_BINARY, args, RunOptions{.env = env});
 }
 
-ProgramRun runProgram(const std::vector<std::string>& args, const RunOptions& options) {
+ProgramRun runProgramWith(const std::vector<std::string>& args, const RunOptions& options) {
   return run(MERVO_BINARY, args, options);
 }
 

@@ -82,7 +82,7 @@ ProgramRun runProgram(const std::vector<std::string>& args,
                       const std::map<std::string, std::optional<std::string>>& env = {});
 
 /// The same with every option of RunOptions.
-ProgramRun runProgram(const std::vector<std::string>& args, const RunOptions& options);
+ProgramRun runProgramWith(const std::vector<std::string>& args, const RunOptions& options);
 
 /// The same for any executable given by full path.
 ProgramRun runExecutable(const std::string& path, const std::vector<std::string>& args,

@@ -131,7 +131,7 @@ TEST(CalendarDumpProgram, AnUnreadableCalendarIsRefused) {
   test::writeFile(dir / "cal/a.ics", calendarWith("a"));
   test::handToUnprivilegedUser(dir.path());
   ASSERT_EQ(chmod((dir / "cal").c_str(), 0), 0);
-  const test::ProgramRun run = test::runProgram(
+  const test::ProgramRun run = test::runProgramWith(
       {"--calendar-dump"}, test::RunOptions{.env = {{"TOVANA_MERVO_CALENDARS", dir / "cal"}}, .unprivileged = true});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "{\"ok\":false,\"reason\":\"calendar access was not granted\"}\n");
