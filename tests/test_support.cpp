@@ -164,7 +164,17 @@ ProgramRun runProgram(const std::vector<std::string>& args,
 }
 
 ProgramRun runProgramWith(const std::vector<std::string>& args, const RunOptions& options) {
-  return run(MERVO_BINARY, args, options);
+  if (!options.unprivileged || geteuid() != 0) return run(MERVO_BINARY, args, options);
+  // The build folder may lie under one that other users cannot enter (a
+  // checkout under /root): the unprivileged run gets the program and its
+  // modules copied to a folder of their own that it can reach.
+  ScopedTempDir reachable;
+  const fs::path built(MERVO_BINARY);
+  for (const fs::directory_entry& entry : fs::directory_iterator(built.parent_path()))
+    if (entry.path() == built || entry.path().extension() == ".so")
+      fs::copy_file(entry.path(), reachable / entry.path().filename().string());
+  handToUnprivilegedUser(reachable.path());
+  return run(reachable / built.filename().string(), args, options);
 }
 
 std::string sourceDir() { return MERVO_SOURCE_DIR; }
