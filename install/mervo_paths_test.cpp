@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "base/home_directory.h"
 #include "install/access.h"
 #include "tests/test_support.h"
 
@@ -39,6 +40,15 @@ TEST(MervoPaths, InstalledTestsOnlyForSomethingAtSetupScript) {
   EXPECT_FALSE(MervoPaths::installed());
   ASSERT_EQ(mkdir((bundle / "setup.sh").c_str(), 0700), 0);  // a folder counts
   EXPECT_TRUE(MervoPaths::installed());
+}
+
+TEST(HomeDirectory, FallsBackToTheUserDatabase) {
+  ScopedEnv empty("HOME", "");
+  const std::string fromDatabase = homeDirectory();
+  EXPECT_FALSE(fromDatabase.empty());
+  EXPECT_EQ(fromDatabase.front(), '/');
+  ScopedEnv set("HOME", "/some/home");
+  EXPECT_EQ(homeDirectory(), "/some/home");
 }
 
 // Paths under the home directory never hold "//", whatever $HOME ends with.

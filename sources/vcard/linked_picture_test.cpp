@@ -68,7 +68,9 @@ TEST(LinkedPicture, LinksToAnythingButARegularFileYieldNothing) {
     EXPECT_EQ(isLinkedPicture(path), counts) << path;
     const std::optional<std::string> bytes = readLinkedPicture(path);
     EXPECT_EQ(bytes.has_value(), counts) << path;
-    if (bytes && path.ends_with("limit.jpg")) EXPECT_EQ(bytes->size(), size_t{20} << 20);
+    if (bytes && path.ends_with("limit.jpg")) {
+      EXPECT_EQ(bytes->size(), size_t{20} << 20);
+    }
   }
 }
 
