@@ -8,6 +8,7 @@
 
 #include "sources/eds/eds_glib.h"
 #include "sources/eds/eds_session.h"
+#include "sources/vcard/vcard_contacts_store.h"
 #include "sources/vcard/vcard_photo.h"
 #include "sources/vcard/vcard_reader.h"
 
@@ -76,23 +77,6 @@ bool walkCards(const VCardNeeds& needs, const CardVisit& visit) {
       complete = false;
   }
   return complete;
-}
-
-Contact contactOf(const VCardCard& card, const std::string& identifier, const ContactKeys& keys) {
-  Contact contact;
-  contact.identifier = identifier;
-  if (keys.fullName && !card.fullName.empty()) contact.fullName = card.fullName;
-  if (keys.handles) {
-    contact.phoneNumbers = card.phoneNumbers;
-    contact.emailAddresses = card.emailAddresses;
-  }
-  if (keys.imageDataAvailable)
-    for (const PhotoSource& photo : card.photos)
-      if (photoAvailable(photo)) {
-        contact.imageDataAvailable = true;
-        break;
-      }
-  return contact;
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 #include "sources/vcard/vcard_identifiers.h"
 #include "sources/vcard/vcard_photo.h"
 
-namespace {
-
 Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys) {
   Contact contact;
   contact.identifier = std::move(identifier);
@@ -28,8 +26,6 @@ Contact contactOf(const VCardCard& card, std::string identifier, const ContactKe
       }
   return contact;
 }
-
-}  // namespace
 
 VCardContactsStore::VCardContactsStore(std::vector<std::string> locations, LocationsCheck check)
     : locations_(std::move(locations)), check_(std::move(check)) {}

@@ -36,3 +36,8 @@ class VCardContactsStore final : public ContactsStore {
   std::vector<std::string> locations_;
   LocationsCheck check_;
 };
+
+/// The contact handed on for `card`, as far as `keys` ask: its full name,
+/// handles, and whether one of its pictures can be had (without decoding it).
+/// The desktop store hands its cards on by the same rule.
+Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys);
