@@ -37,7 +37,6 @@ TEST_F(AccessTest, DecisionTable) {
       {"first refused, second opens", {{0, EPERM}, {1, 0}, {2, EACCES}}, Case::granted, 1},
       {"last refusal wins", {{0, EACCES}, {2, EPERM}}, Case::refused, 2},
       {"other errors do not move the fallback", {{0, EPERM}, {1, EIO}, {2, ENOENT}}, Case::refused, 0},
-      {"only other errors", {{1, EIO}}, Case::refused, 0},
   };
   for (const Row& row : rows) {
     ScopedTempDir rowHome;

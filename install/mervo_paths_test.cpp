@@ -1,7 +1,6 @@
 #include "install/mervo_paths.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "base/home_directory.h"
 #include "install/access.h"
@@ -26,20 +25,8 @@ TEST(MervoPaths, RootFollowsTheEnvironmentOnEveryCall) {
   }
   ScopedEnv set("TOVANA_MERVO_ROOT", "relative/bundle/");
   EXPECT_EQ(MervoPaths::root(), "relative/bundle/");
-  EXPECT_EQ(MervoPaths::setupScript(), "relative/bundle//setup.sh");
-  EXPECT_EQ(MervoPaths::tickScript(), "relative/bundle//bin/mervo-tick.sh");
   setenv("TOVANA_MERVO_ROOT", "/elsewhere", 1);
   EXPECT_EQ(MervoPaths::root(), "/elsewhere");
-}
-
-TEST(MervoPaths, InstalledTestsOnlyForSomethingAtSetupScript) {
-  ScopedTempDir bundle;
-  ScopedEnv root("TOVANA_MERVO_ROOT", bundle.path());
-  EXPECT_FALSE(MervoPaths::installed());
-  test::writeFile(bundle / "bin/mervo-tick.sh", "");
-  EXPECT_FALSE(MervoPaths::installed());
-  ASSERT_EQ(mkdir((bundle / "setup.sh").c_str(), 0700), 0);  // a folder counts
-  EXPECT_TRUE(MervoPaths::installed());
 }
 
 TEST(HomeDirectory, FallsBackToTheUserDatabase) {

@@ -74,7 +74,7 @@ TEST(CalendarDumpText, AttendeeAddressesFollowTheMailtoRules) {
        {"Ann@Example.com", "a%20b@x.org", "", "urn:uuid:1234", "mail"}},
       {"organizer last, duplicates kept", {"mailto:a@x.org"}, "MAILTO:a@x.org", {"a@x.org", "a@x.org"}},
       {"organizer other scheme dropped", {"mailto:a@x.org"}, "urn:uuid:9", {"a@x.org"}},
-      {"escaped, invalid UTF-8 replaced", {"mailto:\"x\"\\@y", "mailto:bad\xC3("}, std::nullopt, {"\"x\"\\@y", "bad\xEF\xBF\xBD("}},
+      {"escaped, invalid UTF-8 replaced", {"mailto:\"x\"\\@y\t\n", "mailto:bad\xC3("}, std::nullopt, {"\"x\"\\@y\t\n", "bad\xEF\xBF\xBD("}},
   };
   for (const Case& c : cases) {
     CalendarEvent event = timedEvent("x", 0, 1);

@@ -62,15 +62,26 @@ std::string awaitTemporary(const std::string& folder) {
   return {};
 }
 
-TEST(FaceFile, ReplacesAPictureWholeKeepingItsMode) {
+// A picture is replaced whole, keeping its mode. The name given is what is
+// replaced: a link, live or dangling, gives way to the picture, and whatever
+// it pointed at stays as it was.
+TEST(FaceFile, ReplacesAPictureOrALinkItselfWhole) {
   test::ScopedTempDir dir;
   test::writeFile(dir / "face.jpg", "an older and much longer picture");
   ASSERT_EQ(chmod((dir / "face.jpg").c_str(), 0640), 0);
-  ASSERT_TRUE(writeFaceFile(dir / "face.jpg", "new"));
-  EXPECT_EQ(test::readFile(dir / "face.jpg"), "new");
+  test::writeFile(dir / "shared/target.jpg", "someone else's file");
+  ASSERT_EQ(symlink((dir / "shared/target.jpg").c_str(), (dir / "live.jpg").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "shared/nothing.jpg").c_str(), (dir / "dangling.jpg").c_str()), 0);
+  for (const char* name : {"face.jpg", "live.jpg", "dangling.jpg"}) {
+    ASSERT_TRUE(writeFaceFile(dir / name, "new")) << name;
+    EXPECT_FALSE(fs::is_symlink(dir / name)) << name;
+    EXPECT_EQ(test::readFile(dir / name), "new") << name;
+  }
   EXPECT_EQ(fs::status(dir / "face.jpg").permissions(), fs::perms(0640));
   EXPECT_FALSE(writeFaceFile(dir / "missing/face.jpg", "x"));
-  EXPECT_EQ(entriesIn(dir.path()), std::vector<std::string>{"face.jpg"});
+  EXPECT_EQ(entriesIn(dir.path()), (std::vector<std::string>{"dangling.jpg", "face.jpg", "live.jpg", "shared"}));
+  EXPECT_EQ(entriesIn(dir / "shared"), std::vector<std::string>{"target.jpg"});
+  EXPECT_EQ(test::readFile(dir / "shared/target.jpg"), "someone else's file");
 }
 
 // Only a picture file (or a link in its place) is replaced: anything else at
@@ -97,22 +108,6 @@ TEST(FaceFile, LeavesWhatIsNotAPictureFileAsItWas) {
   }
   EXPECT_EQ(entriesIn(dir.path()), before);
   close(listening);
-}
-
-// The name given is what is replaced: a link, live or dangling, gives way to
-// the picture, and whatever it pointed at stays as it was.
-TEST(FaceFile, ReplacesALinkItselfAndNeverItsTarget) {
-  test::ScopedTempDir dir;
-  test::writeFile(dir / "shared/target.jpg", "someone else's file");
-  ASSERT_EQ(symlink((dir / "shared/target.jpg").c_str(), (dir / "live.jpg").c_str()), 0);
-  ASSERT_EQ(symlink((dir / "shared/nothing.jpg").c_str(), (dir / "dangling.jpg").c_str()), 0);
-  for (const char* link : {"live.jpg", "dangling.jpg"}) {
-    ASSERT_TRUE(writeFaceFile(dir / link, "new")) << link;
-    EXPECT_FALSE(fs::is_symlink(dir / link)) << link;
-    EXPECT_EQ(test::readFile(dir / link), "new") << link;
-  }
-  EXPECT_EQ(entriesIn(dir / "shared"), std::vector<std::string>{"target.jpg"});
-  EXPECT_EQ(test::readFile(dir / "shared/target.jpg"), "someone else's file");
 }
 
 // A write cut short by the file size limit, through a temporary file or in

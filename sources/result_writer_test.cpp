@@ -1,6 +1,6 @@
 // Tests of the result writer: the line it writes, each as one write, the
 // status it chooses, the one UTF-8 rule, and the fallback line for a result
-// that cannot be built.
+// that cannot be built. The JSON text itself is checked in the dumps' tests.
 #include "sources/result_writer.h"
 
 #include <sys/socket.h>
@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "sources/json_text.h"
 
 namespace {
 
@@ -35,20 +34,7 @@ Written runWriteResult(const std::function<ResultText()>& build) {
 }
 
 TEST(ResultWriter, OneCompactLineThenLineFeedAndStatusZeroOnlyForOkTrue) {
-  JsonText good;
-  good.beginObject();
-  good.key("ok");
-  good.value(true);
-  good.key("text");
-  good.value("tab\there \"q\" line\nbreak caf\xC3\xA9 bad \xFF byte");
-  good.key("n");
-  good.value(0.1);
-  good.key("count");
-  good.value(int64_t{12});
-  good.endObject();
-  const std::string goodLine = good.take();
-  EXPECT_EQ(goodLine, "{\"ok\":true,\"text\":\"tab\\there \\\"q\\\" line\\nbreak caf\xC3\xA9 bad \xEF\xBF\xBD byte\","
-                      "\"n\":0.1,\"count\":12}");
+  const std::string goodLine = R"({"ok":true,"n":0.1})";
   // Text that is not UTF-8 is repaired, never the cause of the fallback line.
   const std::vector<std::tuple<std::function<ResultText()>, std::string, int>> cases = {
       {[&] { return ResultText{goodLine, true}; }, goodLine, 0},

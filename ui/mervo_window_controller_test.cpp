@@ -11,7 +11,6 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include <signal.h>
 #include <time.h>
 
 #include <algorithm>
@@ -105,6 +104,7 @@ class tst_MervoWindowController : public QObject {
         << QString::fromUtf8("one two\ncaf\xc3\xa9 \t tab  to stderr\nlast");
     QTest::newRow("1") << true << true << "echo stopped here; exit 1" << SetupScreens::failure()
                        << "stopped here\n";
+    // Enough lines that the log scrolls, and must follow its end.
     QString flood;
     for (int i = 1; i <= 20000; ++i) flood += QStringLiteral("line %1, caf\u00e9\n").arg(i);
     QTest::newRow("0 after a flood, every byte")
@@ -185,21 +185,6 @@ class tst_MervoWindowController : public QObject {
     controller.startSetup();
     QCoreApplication::processEvents();
     QCOMPARE(shown, flow);
-  }
-
-  void setupSucceedsWhenTheProgramWasStartedIgnoringChildren() {
-    TestHome home;
-    home.write("bundle/setup.sh", "echo done\n");
-    home.grantAccess();
-    struct sigaction ignore {}, old {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGCHLD, &ignore, &old);
-    FakeSystem system;
-    MervoWindowController controller(system);
-    controller.launch();
-    QTRY_COMPARE_WITH_TIMEOUT(controller.window()->headline()->text(),
-                              SetupScreens::success().headline, 20000);
-    sigaction(SIGCHLD, &old, nullptr);
   }
 
   void longLinesKeepTheWindowResponsiveAndTheLogWhole_data() {

@@ -72,7 +72,9 @@ TEST(VCardContactsStore, EveryListedIdentifierIsDistinctStableAndExportsItsOwnCa
     const std::optional<ContactPictures> pictures = store.unifiedContactPictures(contact.identifier);
     ASSERT_TRUE(pictures) << contact.identifier;
     EXPECT_EQ(pictures->imageData.has_value(), contact.imageDataAvailable) << contact.identifier;
-    if (contact.imageDataAvailable) EXPECT_EQ(pictures->imageData, contact.fullName) << contact.identifier;
+    if (contact.imageDataAvailable) {
+      EXPECT_EQ(pictures->imageData, contact.fullName) << contact.identifier;
+    }
   }
   EXPECT_FALSE(store.unifiedContactPictures("nobody"));
 }
