@@ -9,7 +9,6 @@
 #include <ctime>
 #include <map>
 #include <set>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -146,7 +145,8 @@ std::optional<std::string> windowQuery(const EventWindow& window) {
   // Every object of a recurring series comes back whatever its dates: an
   // override moved into or out of the window then replaces its instance
   // exactly as in a file, and the server never expands a series to test it
-  // against the window, which costs it ten times the whole read. The reader
+  // against the window, which for a calendar of many series costs it many
+  // times the whole read. The reader
   // expands series and leaves out what the window does not match.
   return "(or (has-recurrences?) (occur-in-time-range? (make-time \"" +
          serverTime(window.fromUnix - kWideningSeconds) + "\") (make-time \"" +

@@ -1,9 +1,10 @@
 // One calendar source's events of a window as iCalendar texts: the objects
 // the server finds in the window and every object of every recurring series,
-// handed on a few series at a time, each text with the time zones its
-// events name, so that the iCalendar reader expands them exactly as it does
-// a file while memory stays bounded. (Kept apart from the reader's headers:
-// libecal's and the reader's names for a time clash.)
+// in texts of a few hundred kilobytes, each series whole within one and each
+// text with the time zones its events name, so that the iCalendar reader
+// expands them exactly as it does a file. The parsed objects are let go
+// before the texts are read. (Kept apart from the reader's headers: libecal's
+// and the reader's names for a time clash.)
 // Blocks the calling thread; any thread.
 #pragma once
 
