@@ -18,8 +18,7 @@ void EdsCalendarStore::enumerateEvents(double fromUnix, double toUnix,
   EdsRegistry registry = openEdsRegistry();
   if (!registry.registry) return;
   ICalZoneCache zones;
-  for (const GObjectPtr<ESource>& source : enabledSources(registry.registry.get(), E_SOURCE_EXTENSION_CALENDAR)) {
-    const std::optional<std::string> text = calendarTextOf(source.get(), *query);
-    if (text) readICalendarEvents(*text, window, zones, visit);
-  }
+  for (const GObjectPtr<ESource>& source : enabledSources(registry.registry.get(), E_SOURCE_EXTENSION_CALENDAR))
+    readCalendarTexts(source.get(), *query,
+                      [&](const std::string& text) { readICalendarEvents(text, window, zones, visit); });
 }
