@@ -67,14 +67,30 @@ std::string queryFor(const std::vector<const char*>& uids) {
   return textOf(e_book_query_or(static_cast<gint>(tests.size()), tests.data(), TRUE));
 }
 
+/// Reads the contacts named by `uids` one call each, slowly, for a page the
+/// book would not answer as a whole; false when it answers none of them.
+bool readOneByOne(EBookClient* client, const std::vector<const char*>& uids, const CardVisit& visit) {
+  bool answered = false;
+  for (const char* uid : uids) {
+    EContact* raw = nullptr;
+    GErrorOwner error;
+    if (!e_book_client_get_contact_sync(client, uid, &raw, nullptr, error.out())) continue;
+    GObjectPtr<EContact> contact(raw);
+    visit(CardText(contact.get()).view());
+    answered = true;
+  }
+  return answered;
+}
+
 /// Reads the contacts named by `uids` and visits them in that order; one
 /// the book gives back under another UID comes after them, one it no longer
 /// holds is passed over.
 bool readPage(EBookClient* client, const std::vector<const char*>& uids, const CardVisit& visit) {
   GObjectList contacts;
   GErrorOwner error;
+  // A query may be refused for its size (the local books allow 1,000 terms).
   if (!e_book_client_get_contacts_sync(client, queryFor(uids).c_str(), contacts.out(), nullptr, error.out()))
-    return false;
+    return readOneByOne(client, uids, visit);
   std::unordered_map<std::string_view, size_t> slotOf;
   for (size_t slot = 0; slot < uids.size(); ++slot) slotOf.emplace(uids[slot], slot);
   std::vector<std::vector<CardText>> slots(uids.size() + 1);
@@ -111,14 +127,14 @@ bool readAtOnce(EBookClient* client, const CardVisit& visit) {
 
 }  // namespace
 
-bool forEachBookCard(EBookClient* client, const CardVisit& visit, size_t pageSize) {
+bool forEachBookCard(EBookClient* client, const CardVisit& visit) {
   GSList* listed = nullptr;
   if (!listUids(client, &listed)) return readAtOnce(client, visit);
   bool read = true;
   std::vector<const char*> page;
   for (GSList* item = listed; item && read; item = item->next) {
     page.push_back(static_cast<const char*>(item->data));
-    if (page.size() >= pageSize || !item->next) {
+    if (page.size() >= kBookPageContacts || !item->next) {
       read = readPage(client, page, visit);
       page.clear();
     }
