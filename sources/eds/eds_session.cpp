@@ -96,18 +96,13 @@ bool listsSources(ESourceRegistry* registry) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 /// How long a registry handed over by an access request waits for the walk
 /// that follows it; a later call opens its own.
 constexpr gint64 kHandOverMicroseconds = 10 * G_USEC_PER_SEC;
 
 /// The registry an access request reached, waiting for the next call. A
-/// walk follows its access request at once; opening the registry again
-/// (the service lists every source and its extensions anew) was a third of
-/// a small book's dump.
+/// walk follows its access request at once, and opening the registry again
+/// would have the service list every source and its extensions anew.
 struct HandedOver {
   std::mutex lock;
   ESourceRegistry* registry = nullptr;  // one reference, guarded by lock
