@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "sources/eds/eds_book_pages.h"
 #include "sources/eds/eds_glib.h"
 #include "sources/eds/eds_session.h"
 #include "sources/vcard/vcard_contacts_store.h"
@@ -46,22 +47,10 @@ class Identifiers {
 /// Reads one book's contacts; false when it cannot be read.
 bool walkBook(EBookClient* client, const char* bookUid, const VCardNeeds& needs, Identifiers& identifiers,
               const CardVisit& visit) {
-  EBookQuery* everyone = e_book_query_any_field_contains("");
-  gchar* query = e_book_query_to_string(everyone);
-  e_book_query_unref(everyone);
-  GObjectList contacts;
-  GErrorOwner error;
-  const bool read = e_book_client_get_contacts_sync(client, query, contacts.out(), nullptr, error.out());
-  g_free(query);
-  if (!read) return false;
   size_t position = 0;
-  for (GSList* item = contacts.get(); item; item = item->next) {
-    // A contact not yet taken apart gives back the text it was received as.
-    gchar* text = e_vcard_to_string(E_VCARD(item->data), EVC_FORMAT_VCARD_30);
+  return forEachBookCard(client, [&](std::string_view text) {
     readVCards(text, needs, [&](VCardCard& card) { visit(card, identifiers.next(card, bookUid)); }, {}, position++);
-    g_free(text);
-  }
-  return true;
+  });
 }
 
 bool walkCards(const VCardNeeds& needs, const CardVisit& visit) {

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sources/eds/eds_book_pages.h"
 #include "sources/eds/eds_test_session.h"
 #include "tests/test_support.h"
 
@@ -207,6 +208,29 @@ TEST(EdsChoice, OnlyRunsThatReadTheDesktopStoreLoadItsModule) {
     EXPECT_EQ(test::runProgram(mode, files).err.find("tovana-mervo-eds"), std::string::npos) << mode[0];
   EXPECT_NE(test::runProgram({"--contacts-dump"}, {{"LD_DEBUG", "files"}}).err.find("tovana-mervo-eds"),
             std::string::npos);
+}
+
+/// A book of a few pages, its UIDs added out of order: the dump holds every
+/// card once, in byte order of the UIDs, across the pages' edges.
+TEST(EdsContacts, ReadsABookOfManyPagesOnceInUidOrder) {
+  const size_t count = 2 * kBookPageContacts + 1;
+  std::string cards;
+  std::vector<std::string> uids;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string uid = "page-" + std::to_string(1000 + (i * 7919) % count);
+    cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nFN:" + uid + "\r\nTEL:" + std::to_string(i) +
+             "\r\nEND:VCARD\r\n";
+    uids.push_back(uid);
+  }
+  test::TestSource book("Pages", test::SourceKind::addressBook);
+  ASSERT_TRUE(book.addCards(cards));
+  std::sort(uids.begin(), uids.end());
+  const test::ProgramRun run = test::runProgram({"--contacts-dump"});
+  const nlohmann::json dump = nlohmann::json::parse(run.out, nullptr, false);
+  ASSERT_TRUE(dump.contains("people")) << run.out << run.err;
+  std::vector<std::string> names;
+  for (const nlohmann::json& person : dump["people"]) names.push_back(person["name"]);
+  EXPECT_EQ(names, uids);
 }
 
 }  // namespace
