@@ -125,7 +125,9 @@ GObjectPtr<EClient> connect(const std::string& uid, SourceKind kind) {
   return GObjectPtr<EClient>(e_cal_client_connect_sync(source.get(), type, kConnectWithoutWaiting, nullptr, nullptr));
 }
 
-/// The BEGIN:VCARD … END:VCARD blocks of `text`, outermost only.
+/// The cards of `text` as the service's parser takes them: from a
+/// BEGIN:VCARD line to the END:VCARD that closes it, or to the end of the
+/// text when that is missing.
 std::vector<std::string> cardTexts(const std::string& text) {
   std::vector<std::string> cards;
   size_t begin = std::string::npos;
@@ -141,7 +143,24 @@ std::vector<std::string> cardTexts(const std::string& text) {
       cards.push_back(text.substr(begin, lineEnd + 1 - begin));
     lineStart = lineEnd + 1;
   }
+  if (depth > 0) cards.push_back(text.substr(begin));
   return cards;
+}
+
+/// The top-level components of an iCalendar text: its calendars (the
+/// parser wraps several in one root) or a bare component.
+std::vector<GObjectPtr<ICalComponent>> calendarsIn(const std::string& text) {
+  std::vector<GObjectPtr<ICalComponent>> calendars;
+  GObjectPtr<ICalComponent> parsed(i_cal_component_new_from_string(text.c_str()));
+  if (!parsed) return calendars;
+  if (i_cal_component_isa(parsed.get()) != I_CAL_XROOT_COMPONENT) {
+    calendars.push_back(std::move(parsed));
+    return calendars;
+  }
+  for (GObjectPtr<ICalComponent> part(i_cal_component_get_first_component(parsed.get(), I_CAL_ANY_COMPONENT)); part;
+       part.reset(i_cal_component_get_next_component(parsed.get(), I_CAL_ANY_COMPONENT)))
+    calendars.emplace_back(i_cal_component_clone(part.get()));
+  return calendars;
 }
 
 }  // namespace
@@ -217,13 +236,17 @@ TestSource::~TestSource() {
 
 bool TestSource::importCalendar(const std::string& text) {
   GObjectPtr<EClient> client = connect(uid_, kind_);
-  GObjectPtr<ICalComponent> calendar(i_cal_component_new_from_string(text.c_str()));
-  if (!client || !calendar) return false;
-  GErrorOwner error;
-  const bool imported = e_cal_client_receive_objects_sync(E_CAL_CLIENT(client.get()), calendar.get(),
-                                                          E_CAL_OPERATION_FLAG_NONE, nullptr, error.out());
-  if (!imported) std::fprintf(stderr, "importing a calendar failed: %s\n", error.get()->message);
-  return imported;
+  const std::vector<GObjectPtr<ICalComponent>> calendars = calendarsIn(text);
+  if (!client || calendars.empty()) return false;
+  for (const GObjectPtr<ICalComponent>& calendar : calendars) {
+    GErrorOwner error;
+    if (!e_cal_client_receive_objects_sync(E_CAL_CLIENT(client.get()), calendar.get(), E_CAL_OPERATION_FLAG_NONE,
+                                           nullptr, error.out())) {
+      std::fprintf(stderr, "importing a calendar failed: %s\n", error.get()->message);
+      return false;
+    }
+  }
+  return true;
 }
 
 bool TestSource::addCards(const std::string& text) {
@@ -248,6 +271,72 @@ bool TestSource::addCards(const std::string& text) {
     }
   }
   return true;
+}
+
+namespace {
+
+/// Which instance of its series an event is; empty for a master.
+std::string instanceOf(ICalComponent* event) {
+  GObjectPtr<ICalTime> id(i_cal_component_get_recurrenceid(event));
+  if (!id || i_cal_time_is_null_time(id.get())) return "";
+  gchar* text = i_cal_time_as_ical_string(id.get());
+  std::string instance = text ? text : "";
+  g_free(text);
+  return instance;
+}
+
+/// Adds `uid` and `instance` to `seen` and `uids`; false when seen before.
+bool addObject(const char* uid, const std::string& instance, std::set<std::string>& seen, std::set<std::string>& uids) {
+  if (!uid || !*uid) return true;
+  uids.insert(uid);
+  return seen.insert(std::string(uid) + '\n' + instance).second;
+}
+
+}  // namespace
+
+std::optional<std::set<std::string>> uidsIn(const std::string& text, SourceKind kind) {
+  std::set<std::string> uids, seen;
+  bool unique = true;
+  if (kind == SourceKind::addressBook) {
+    for (const std::string& card : cardTexts(text)) {
+      GObjectPtr<EContact> contact(e_contact_new_from_vcard(card.c_str()));
+      if (contact) unique &= addObject(static_cast<const char*>(e_contact_get_const(contact.get(), E_CONTACT_UID)), "", seen, uids);
+    }
+    return unique ? std::optional(uids) : std::nullopt;
+  }
+  for (const GObjectPtr<ICalComponent>& calendar : calendarsIn(text)) {
+    // A bare event stands for itself; a calendar holds its events.
+    if (i_cal_component_isa(calendar.get()) != I_CAL_VCALENDAR_COMPONENT) {
+      unique &= addObject(i_cal_component_get_uid(calendar.get()), instanceOf(calendar.get()), seen, uids);
+      continue;
+    }
+    for (GObjectPtr<ICalComponent> event(i_cal_component_get_first_component(calendar.get(), I_CAL_VEVENT_COMPONENT));
+         event; event.reset(i_cal_component_get_next_component(calendar.get(), I_CAL_VEVENT_COMPONENT)))
+      unique &= addObject(i_cal_component_get_uid(event.get()), instanceOf(event.get()), seen, uids);
+  }
+  return unique ? std::optional(uids) : std::nullopt;
+}
+
+Loaded SeparatingSources::load(const std::string& text) {
+  const std::optional<std::set<std::string>> uids = uidsIn(text, kind_);
+  if (!uids) return Loaded::repeatsAnObject;
+  auto held = std::find_if(sources_.begin(), sources_.end(), [&uids](const Held& h) {
+    return std::none_of(uids->begin(), uids->end(), [&h](const std::string& uid) { return h.uids.count(uid) > 0; });
+  });
+  if (held == sources_.end()) {
+    const std::string name = "Separated " + std::to_string(sources_.size() + 1);
+    sources_.push_back({std::make_unique<TestSource>(name, kind_), {}});
+    held = sources_.end() - 1;
+  }
+  const bool loaded = kind_ == SourceKind::addressBook ? held->source->addCards(text)
+                                                        : held->source->importCalendar(text);
+  if (!loaded) return Loaded::refused;
+  held->uids.insert(uids->begin(), uids->end());
+  return Loaded::yes;
+}
+
+bool SeparatingSources::holds(const std::string& uid) const {
+  return std::any_of(sources_.begin(), sources_.end(), [&uid](const Held& h) { return h.uids.count(uid) > 0; });
 }
 
 }  // namespace test

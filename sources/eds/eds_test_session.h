@@ -7,7 +7,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 #include "tests/test_support.h"
@@ -74,6 +77,38 @@ class TestSource {
  private:
   std::string uid_;
   SourceKind kind_;
+};
+
+/// The UIDs of the events or the cards of one text, as the service's own
+/// parsers read them; nothing when one event (UID and instance) or one card
+/// stands twice in it, as the service would keep only one of them.
+std::optional<std::set<std::string>> uidsIn(const std::string& text, SourceKind kind);
+
+/// How loading one file went.
+enum class Loaded { yes, refused, repeatsAnObject };
+
+/// Sources of one kind that take whole files, each file into the first
+/// source that holds none of its UIDs: a source keeps one object per UID, so
+/// files that share one would overwrite each other. Removed on destruction.
+class SeparatingSources {
+ public:
+  explicit SeparatingSources(SourceKind kind) : kind_(kind) {}
+  SeparatingSources(const SeparatingSources&) = delete;
+  SeparatingSources& operator=(const SeparatingSources&) = delete;
+
+  /// Loads `text` in one call (importCalendar or addCards); nothing is
+  /// loaded from a text that repeats an object.
+  Loaded load(const std::string& text);
+  /// Whether a loaded text holds `uid`.
+  bool holds(const std::string& uid) const;
+
+ private:
+  struct Held {
+    std::unique_ptr<TestSource> source;
+    std::set<std::string> uids;
+  };
+  SourceKind kind_;
+  std::vector<Held> sources_;
 };
 
 }  // namespace test
