@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -305,6 +306,25 @@ TEST(EdsContacts, GivesThePeopleAndFacesOfTheCorpusFilesItAccepts) {
   expectSameList(contactsResult("--contacts-dump"), contactsResult("--contacts-dump", files), "people");
   expectSameList(withoutIdentifiers(contactsResult("--contact-faces-scan")),
                  withoutIdentifiers(contactsResult("--contact-faces-scan", files)), "faces");
+}
+
+TEST(EdsCalendar, ListsTheBirthdaysOfTheAddressBooks) {
+  test::TestSource book("Birthdays", test::SourceKind::addressBook);
+  book.feedBirthdays();
+  ASSERT_TRUE(book.addCards("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:born\r\nFN:Born Person\r\nBDAY:1980-06-15\r\n"
+                            "X-EVOLUTION-ANNIVERSARY:2005-09-10\r\nEND:VCARD\r\n"));
+  // Whole days of each year, from midnight to midnight in the local zone.
+  nlohmann::json expected = nlohmann::json::parse(R"({"ok": true, "items": [
+      {"pk": "born-birthday", "startAppleDate": 740102400.0, "endAppleDate": 740188800.0, "attendees": []},
+      {"pk": "born-anniversary", "startAppleDate": 747619200.0, "endAppleDate": 747705600.0, "attendees": []}]})");
+  std::sort(expected["items"].begin(), expected["items"].end());
+  // The birthdays calendar learns of the card a moment after the book.
+  nlohmann::json dump;
+  for (int attempt = 0; attempt < 50 && dump != expected; ++attempt) {
+    if (attempt > 0) usleep(200000);
+    dump = resultOf({"--calendar-dump", "--from", "1704067200", "--to", "1735689600"}, {{"TZ", "UTC"}});  // 2024
+  }
+  EXPECT_EQ(dump, expected);
 }
 
 }  // namespace

@@ -249,6 +249,17 @@ bool TestSource::importCalendar(const std::string& text) {
   return true;
 }
 
+void TestSource::feedBirthdays() {
+  GObjectPtr<ESourceRegistry> opened = registry();
+  GObjectPtr<ESource> source(e_source_registry_ref_source(opened.get(), uid_.c_str()));
+  if (!source) throw std::runtime_error("the source is gone");
+  e_source_contacts_set_include_me(
+      E_SOURCE_CONTACTS(e_source_get_extension(source.get(), E_SOURCE_EXTENSION_CONTACTS_BACKEND)), TRUE);
+  GErrorOwner error;
+  if (!e_source_write_sync(source.get(), nullptr, error.out()))
+    throw std::runtime_error(std::string("writing a source failed: ") + error.get()->message);
+}
+
 bool TestSource::addCards(const std::string& text) {
   GObjectPtr<EClient> client = connect(uid_, kind_);
   if (!client) return false;

@@ -73,6 +73,9 @@ class TestSource {
   bool importCalendar(const std::string& text);
   /// Adds the cards of one vCard text in one call; false when refused.
   bool addCards(const std::string& text);
+  /// Lets the built-in birthdays calendar read this address book, as the
+  /// book's "use in the birthdays calendar" setting does.
+  void feedBirthdays();
 
  private:
   std::string uid_;
