@@ -284,55 +284,32 @@ bool TestSource::addCards(const std::string& text) {
   return true;
 }
 
-namespace {
-
-/// Which instance of its series an event is; empty for a master.
-std::string instanceOf(ICalComponent* event) {
-  GObjectPtr<ICalTime> id(i_cal_component_get_recurrenceid(event));
-  if (!id || i_cal_time_is_null_time(id.get())) return "";
-  gchar* text = i_cal_time_as_ical_string(id.get());
-  std::string instance = text ? text : "";
-  g_free(text);
-  return instance;
-}
-
-/// Adds `uid` and `instance` to `seen` and `uids`; false when seen before.
-bool addObject(const char* uid, const std::string& instance, std::set<std::string>& seen, std::set<std::string>& uids) {
-  if (!uid || !*uid) return true;
-  uids.insert(uid);
-  return seen.insert(std::string(uid) + '\n' + instance).second;
-}
-
-}  // namespace
-
-std::optional<std::set<std::string>> uidsIn(const std::string& text, SourceKind kind) {
-  std::set<std::string> uids, seen;
-  bool unique = true;
+std::set<std::string> uidsIn(const std::string& text, SourceKind kind) {
+  std::set<std::string> uids;
+  auto add = [&uids](const char* uid) {
+    if (uid && *uid) uids.insert(uid);
+  };
   if (kind == SourceKind::addressBook) {
     for (const std::string& card : cardTexts(text)) {
       GObjectPtr<EContact> contact(e_contact_new_from_vcard(card.c_str()));
-      if (contact) unique &= addObject(static_cast<const char*>(e_contact_get_const(contact.get(), E_CONTACT_UID)), "", seen, uids);
+      if (contact) add(static_cast<const char*>(e_contact_get_const(contact.get(), E_CONTACT_UID)));
     }
-    return unique ? std::optional(uids) : std::nullopt;
+    return uids;
   }
   for (const GObjectPtr<ICalComponent>& calendar : calendarsIn(text)) {
     // A bare event stands for itself; a calendar holds its events.
-    if (i_cal_component_isa(calendar.get()) != I_CAL_VCALENDAR_COMPONENT) {
-      unique &= addObject(i_cal_component_get_uid(calendar.get()), instanceOf(calendar.get()), seen, uids);
-      continue;
-    }
+    add(i_cal_component_get_uid(calendar.get()));
     for (GObjectPtr<ICalComponent> event(i_cal_component_get_first_component(calendar.get(), I_CAL_VEVENT_COMPONENT));
          event; event.reset(i_cal_component_get_next_component(calendar.get(), I_CAL_VEVENT_COMPONENT)))
-      unique &= addObject(i_cal_component_get_uid(event.get()), instanceOf(event.get()), seen, uids);
+      add(i_cal_component_get_uid(event.get()));
   }
-  return unique ? std::optional(uids) : std::nullopt;
+  return uids;
 }
 
-Loaded SeparatingSources::load(const std::string& text) {
-  const std::optional<std::set<std::string>> uids = uidsIn(text, kind_);
-  if (!uids) return Loaded::repeatsAnObject;
+bool SeparatingSources::load(const std::string& text) {
+  const std::set<std::string> uids = uidsIn(text, kind_);
   auto held = std::find_if(sources_.begin(), sources_.end(), [&uids](const Held& h) {
-    return std::none_of(uids->begin(), uids->end(), [&h](const std::string& uid) { return h.uids.count(uid) > 0; });
+    return std::none_of(uids.begin(), uids.end(), [&h](const std::string& uid) { return h.uids.count(uid) > 0; });
   });
   if (held == sources_.end()) {
     const std::string name = "Separated " + std::to_string(sources_.size() + 1);
@@ -341,9 +318,8 @@ Loaded SeparatingSources::load(const std::string& text) {
   }
   const bool loaded = kind_ == SourceKind::addressBook ? held->source->addCards(text)
                                                         : held->source->importCalendar(text);
-  if (!loaded) return Loaded::refused;
-  held->uids.insert(uids->begin(), uids->end());
-  return Loaded::yes;
+  if (loaded) held->uids.insert(uids.begin(), uids.end());
+  return loaded;
 }
 
 bool SeparatingSources::holds(const std::string& uid) const {

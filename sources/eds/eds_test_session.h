@@ -7,7 +7,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -83,12 +82,8 @@ class TestSource {
 };
 
 /// The UIDs of the events or the cards of one text, as the service's own
-/// parsers read them; nothing when one event (UID and instance) or one card
-/// stands twice in it, as the service would keep only one of them.
-std::optional<std::set<std::string>> uidsIn(const std::string& text, SourceKind kind);
-
-/// How loading one file went.
-enum class Loaded { yes, refused, repeatsAnObject };
+/// parsers read them.
+std::set<std::string> uidsIn(const std::string& text, SourceKind kind);
 
 /// Sources of one kind that take whole files, each file into the first
 /// source that holds none of its UIDs: a source keeps one object per UID, so
@@ -99,9 +94,9 @@ class SeparatingSources {
   SeparatingSources(const SeparatingSources&) = delete;
   SeparatingSources& operator=(const SeparatingSources&) = delete;
 
-  /// Loads `text` in one call (importCalendar or addCards); nothing is
-  /// loaded from a text that repeats an object.
-  Loaded load(const std::string& text);
+  /// Loads `text` (importCalendar or addCards); false when the service
+  /// refuses it.
+  bool load(const std::string& text);
   /// Whether a loaded text holds `uid`.
   bool holds(const std::string& uid) const;
 
