@@ -252,9 +252,9 @@ const char* changedOnImport(const std::string& path, const std::string& text) {
   return nullptr;
 }
 
-/// Loads every file the service can hold and accepts, each in one call, and
-/// returns those as a location list for the file store; the others are
-/// printed with the reason.
+/// Loads every file the service keeps as written and accepts, and returns
+/// those as a location list for the file store; the others are printed with
+/// the reason.
 std::string loadAccepted(test::SeparatingSources& sources, const std::vector<std::string>& files) {
   std::string accepted;
   for (const std::string& file : files) {

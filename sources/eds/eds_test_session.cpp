@@ -284,6 +284,10 @@ bool TestSource::addCards(const std::string& text) {
   return true;
 }
 
+namespace {
+
+/// The UIDs of the events or the cards of one text, as the service's own
+/// parsers read them.
 std::set<std::string> uidsIn(const std::string& text, SourceKind kind) {
   std::set<std::string> uids;
   auto add = [&uids](const char* uid) {
@@ -305,6 +309,8 @@ std::set<std::string> uidsIn(const std::string& text, SourceKind kind) {
   }
   return uids;
 }
+
+}  // namespace
 
 bool SeparatingSources::load(const std::string& text) {
   const std::set<std::string> uids = uidsIn(text, kind_);

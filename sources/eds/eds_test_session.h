@@ -67,8 +67,8 @@ class TestSource {
 
   const std::string& uid() const { return uid_; }
 
-  /// Imports the events and zones of one iCalendar text in one call; false
-  /// when the service refuses it.
+  /// Imports the events and zones of one iCalendar text, one call for each
+  /// calendar in it; false when the service refuses one.
   bool importCalendar(const std::string& text);
   /// Adds the cards of one vCard text in one call; false when refused.
   bool addCards(const std::string& text);
@@ -80,10 +80,6 @@ class TestSource {
   std::string uid_;
   SourceKind kind_;
 };
-
-/// The UIDs of the events or the cards of one text, as the service's own
-/// parsers read them.
-std::set<std::string> uidsIn(const std::string& text, SourceKind kind);
 
 /// Sources of one kind that take whole files, each file into the first
 /// source that holds none of its UIDs: a source keeps one object per UID, so
