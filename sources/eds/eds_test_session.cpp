@@ -118,11 +118,18 @@ const char* extensionOf(SourceKind kind) {
 GObjectPtr<EClient> connect(const std::string& uid, SourceKind kind) {
   GObjectPtr<ESourceRegistry> opened = registry();
   GObjectPtr<ESource> source(e_source_registry_ref_source(opened.get(), uid.c_str()));
-  if (!source) return nullptr;
-  if (kind == SourceKind::addressBook)
-    return GObjectPtr<EClient>(e_book_client_connect_sync(source.get(), kConnectWithoutWaiting, nullptr, nullptr));
+  if (!source) {
+    std::fprintf(stderr, "the registry does not know the source %s\n", uid.c_str());
+    return nullptr;
+  }
+  GErrorOwner error;
   const auto type = kind == SourceKind::calendar ? E_CAL_CLIENT_SOURCE_TYPE_EVENTS : E_CAL_CLIENT_SOURCE_TYPE_TASKS;
-  return GObjectPtr<EClient>(e_cal_client_connect_sync(source.get(), type, kConnectWithoutWaiting, nullptr, nullptr));
+  GObjectPtr<EClient> client(
+      kind == SourceKind::addressBook
+          ? e_book_client_connect_sync(source.get(), kConnectWithoutWaiting, nullptr, error.out())
+          : e_cal_client_connect_sync(source.get(), type, kConnectWithoutWaiting, nullptr, error.out()));
+  if (!client) std::fprintf(stderr, "connecting to a source failed: %s\n", error.get()->message);
+  return client;
 }
 
 /// The cards of `text` as the service's parser takes them: from a
