@@ -118,14 +118,23 @@ const char* extensionOf(SourceKind kind) {
 GObjectPtr<EClient> connect(const std::string& uid, SourceKind kind) {
   GObjectPtr<ESourceRegistry> opened = registry();
   GObjectPtr<ESource> source(e_source_registry_ref_source(opened.get(), uid.c_str()));
-  if (!source) return nullptr;
-  if (kind == SourceKind::addressBook)
-    return GObjectPtr<EClient>(e_book_client_connect_sync(source.get(), kConnectWithoutWaiting, nullptr, nullptr));
+  if (!source) {
+    std::fprintf(stderr, "the registry does not know the source %s\n", uid.c_str());
+    return nullptr;
+  }
+  GErrorOwner error;
   const auto type = kind == SourceKind::calendar ? E_CAL_CLIENT_SOURCE_TYPE_EVENTS : E_CAL_CLIENT_SOURCE_TYPE_TASKS;
-  return GObjectPtr<EClient>(e_cal_client_connect_sync(source.get(), type, kConnectWithoutWaiting, nullptr, nullptr));
+  GObjectPtr<EClient> client(
+      kind == SourceKind::addressBook
+          ? e_book_client_connect_sync(source.get(), kConnectWithoutWaiting, nullptr, error.out())
+          : e_cal_client_connect_sync(source.get(), type, kConnectWithoutWaiting, nullptr, error.out()));
+  if (!client) std::fprintf(stderr, "connecting to a source failed: %s\n", error.get()->message);
+  return client;
 }
 
-/// The BEGIN:VCARD … END:VCARD blocks of `text`, outermost only.
+/// The cards of `text` as the service's parser takes them: from a
+/// BEGIN:VCARD line to the END:VCARD that closes it, or to the end of the
+/// text when that is missing.
 std::vector<std::string> cardTexts(const std::string& text) {
   std::vector<std::string> cards;
   size_t begin = std::string::npos;
@@ -141,7 +150,24 @@ std::vector<std::string> cardTexts(const std::string& text) {
       cards.push_back(text.substr(begin, lineEnd + 1 - begin));
     lineStart = lineEnd + 1;
   }
+  if (depth > 0) cards.push_back(text.substr(begin));
   return cards;
+}
+
+/// The top-level components of an iCalendar text: its calendars (the
+/// parser wraps several in one root) or a bare component.
+std::vector<GObjectPtr<ICalComponent>> calendarsIn(const std::string& text) {
+  std::vector<GObjectPtr<ICalComponent>> calendars;
+  GObjectPtr<ICalComponent> parsed(i_cal_component_new_from_string(text.c_str()));
+  if (!parsed) return calendars;
+  if (i_cal_component_isa(parsed.get()) != I_CAL_XROOT_COMPONENT) {
+    calendars.push_back(std::move(parsed));
+    return calendars;
+  }
+  for (GObjectPtr<ICalComponent> part(i_cal_component_get_first_component(parsed.get(), I_CAL_ANY_COMPONENT)); part;
+       part.reset(i_cal_component_get_next_component(parsed.get(), I_CAL_ANY_COMPONENT)))
+    calendars.emplace_back(i_cal_component_clone(part.get()));
+  return calendars;
 }
 
 }  // namespace
@@ -217,13 +243,28 @@ TestSource::~TestSource() {
 
 bool TestSource::importCalendar(const std::string& text) {
   GObjectPtr<EClient> client = connect(uid_, kind_);
-  GObjectPtr<ICalComponent> calendar(i_cal_component_new_from_string(text.c_str()));
-  if (!client || !calendar) return false;
+  const std::vector<GObjectPtr<ICalComponent>> calendars = calendarsIn(text);
+  if (!client || calendars.empty()) return false;
+  for (const GObjectPtr<ICalComponent>& calendar : calendars) {
+    GErrorOwner error;
+    if (!e_cal_client_receive_objects_sync(E_CAL_CLIENT(client.get()), calendar.get(), E_CAL_OPERATION_FLAG_NONE,
+                                           nullptr, error.out())) {
+      std::fprintf(stderr, "importing a calendar failed: %s\n", error.get()->message);
+      return false;
+    }
+  }
+  return true;
+}
+
+void TestSource::feedBirthdays() {
+  GObjectPtr<ESourceRegistry> opened = registry();
+  GObjectPtr<ESource> source(e_source_registry_ref_source(opened.get(), uid_.c_str()));
+  if (!source) throw std::runtime_error("the source is gone");
+  e_source_contacts_set_include_me(
+      E_SOURCE_CONTACTS(e_source_get_extension(source.get(), E_SOURCE_EXTENSION_CONTACTS_BACKEND)), TRUE);
   GErrorOwner error;
-  const bool imported = e_cal_client_receive_objects_sync(E_CAL_CLIENT(client.get()), calendar.get(),
-                                                          E_CAL_OPERATION_FLAG_NONE, nullptr, error.out());
-  if (!imported) std::fprintf(stderr, "importing a calendar failed: %s\n", error.get()->message);
-  return imported;
+  if (!e_source_write_sync(source.get(), nullptr, error.out()))
+    throw std::runtime_error(std::string("writing a source failed: ") + error.get()->message);
 }
 
 bool TestSource::addCards(const std::string& text) {
@@ -248,6 +289,54 @@ bool TestSource::addCards(const std::string& text) {
     }
   }
   return true;
+}
+
+namespace {
+
+/// The UIDs of the events or the cards of one text, as the service's own
+/// parsers read them.
+std::set<std::string> uidsIn(const std::string& text, SourceKind kind) {
+  std::set<std::string> uids;
+  auto add = [&uids](const char* uid) {
+    if (uid && *uid) uids.insert(uid);
+  };
+  if (kind == SourceKind::addressBook) {
+    for (const std::string& card : cardTexts(text)) {
+      GObjectPtr<EContact> contact(e_contact_new_from_vcard(card.c_str()));
+      if (contact) add(static_cast<const char*>(e_contact_get_const(contact.get(), E_CONTACT_UID)));
+    }
+    return uids;
+  }
+  for (const GObjectPtr<ICalComponent>& calendar : calendarsIn(text)) {
+    // A bare event stands for itself; a calendar holds its events.
+    add(i_cal_component_get_uid(calendar.get()));
+    for (GObjectPtr<ICalComponent> event(i_cal_component_get_first_component(calendar.get(), I_CAL_VEVENT_COMPONENT));
+         event; event.reset(i_cal_component_get_next_component(calendar.get(), I_CAL_VEVENT_COMPONENT)))
+      add(i_cal_component_get_uid(event.get()));
+  }
+  return uids;
+}
+
+}  // namespace
+
+bool SeparatingSources::load(const std::string& text) {
+  const std::set<std::string> uids = uidsIn(text, kind_);
+  auto held = std::find_if(sources_.begin(), sources_.end(), [&uids](const Held& h) {
+    return std::none_of(uids.begin(), uids.end(), [&h](const std::string& uid) { return h.uids.count(uid) > 0; });
+  });
+  if (held == sources_.end()) {
+    const std::string name = "Separated " + std::to_string(sources_.size() + 1);
+    sources_.push_back({std::make_unique<TestSource>(name, kind_), {}});
+    held = sources_.end() - 1;
+  }
+  const bool loaded = kind_ == SourceKind::addressBook ? held->source->addCards(text)
+                                                        : held->source->importCalendar(text);
+  if (loaded) held->uids.insert(uids.begin(), uids.end());
+  return loaded;
+}
+
+bool SeparatingSources::holds(const std::string& uid) const {
+  return std::any_of(sources_.begin(), sources_.end(), [&uid](const Held& h) { return h.uids.count(uid) > 0; });
 }
 
 }  // namespace test

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 #include "tests/test_support.h"
@@ -65,15 +67,42 @@ class TestSource {
 
   const std::string& uid() const { return uid_; }
 
-  /// Imports the events and zones of one iCalendar text in one call; false
-  /// when the service refuses it.
+  /// Imports the events and zones of one iCalendar text, one call for each
+  /// calendar in it; false when the service refuses one.
   bool importCalendar(const std::string& text);
   /// Adds the cards of one vCard text in one call; false when refused.
   bool addCards(const std::string& text);
+  /// Lets the built-in birthdays calendar read this address book, as the
+  /// book's "use in the birthdays calendar" setting does.
+  void feedBirthdays();
 
  private:
   std::string uid_;
   SourceKind kind_;
+};
+
+/// Sources of one kind that take whole files, each file into the first
+/// source that holds none of its UIDs: a source keeps one object per UID, so
+/// files that share one would overwrite each other. Removed on destruction.
+class SeparatingSources {
+ public:
+  explicit SeparatingSources(SourceKind kind) : kind_(kind) {}
+  SeparatingSources(const SeparatingSources&) = delete;
+  SeparatingSources& operator=(const SeparatingSources&) = delete;
+
+  /// Loads `text` (importCalendar or addCards); false when the service
+  /// refuses it.
+  bool load(const std::string& text);
+  /// Whether a loaded text holds `uid`.
+  bool holds(const std::string& uid) const;
+
+ private:
+  struct Held {
+    std::unique_ptr<TestSource> source;
+    std::set<std::string> uids;
+  };
+  SourceKind kind_;
+  std::vector<Held> sources_;
 };
 
 }  // namespace test
