@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -96,52 +95,10 @@ bool listsSources(ESourceRegistry* registry) {
   }
 }
 
-/// How long a registry handed over by an access request waits for the walk
-/// that follows it; a later call opens its own.
-constexpr gint64 kHandOverMicroseconds = 10 * G_USEC_PER_SEC;
-
-/// The registry an access request reached, waiting for the next call. A
-/// walk follows its access request at once, and opening the registry again
-/// would have the service list every source and its extensions anew.
-struct HandedOver {
-  std::mutex lock;
-  ESourceRegistry* registry = nullptr;  // one reference, guarded by lock
-  gint64 handedAt = 0;
-};
-
-/// Never destroyed: a detached access thread may still hand over while the
-/// program exits.
-HandedOver& handedOver() {
-  static auto* slot = new HandedOver;
-  return *slot;
-}
-
-void handOver(GObjectPtr<ESourceRegistry> registry) {
-  HandedOver& slot = handedOver();
-  GObjectPtr<ESourceRegistry> replaced;
-  std::lock_guard<std::mutex> guard(slot.lock);
-  replaced.reset(slot.registry);
-  slot.registry = registry.release();
-  slot.handedAt = g_get_monotonic_time();
-}
-
-GObjectPtr<ESourceRegistry> takeHandedOver() {
-  HandedOver& slot = handedOver();
-  std::lock_guard<std::mutex> guard(slot.lock);
-  GObjectPtr<ESourceRegistry> taken(slot.registry);
-  slot.registry = nullptr;
-  if (g_get_monotonic_time() - slot.handedAt > kHandOverMicroseconds) taken.reset();
-  return taken;
-}
-
 }  // namespace
 
 EdsRegistry openEdsRegistry() {
   EdsRegistry result;
-  if ((result.registry = takeHandedOver())) {
-    result.reach = EdsReach::answered;
-    return result;
-  }
   result.reach = pingRegistry();
   if (result.reach != EdsReach::answered) return result;
   const gint64 deadline = g_get_monotonic_time() + kSourcesWaitMicroseconds;
@@ -175,12 +132,7 @@ std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const
 }
 
 void requestEdsAccess(std::function<void(bool granted)> completion) {
-  auto answer = [completion] {
-    EdsRegistry reached = openEdsRegistry();
-    const bool granted = reached.reach == EdsReach::answered;
-    if (granted) handOver(std::move(reached.registry));
-    completion(granted);
-  };
+  auto answer = [completion] { completion(openEdsRegistry().reach == EdsReach::answered); };
   try {
     std::thread(answer).detach();
   } catch (const std::system_error&) {

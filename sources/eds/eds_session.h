@@ -1,8 +1,7 @@
 // The desktop store's service on the session bus: whether the bus offers it,
 // and its source registry with the enabled sources of one kind. Each call
-// opens what it needs and lets it go, except that the registry an access
-// request reached is handed to the next call that opens one, within a few
-// seconds; calls block the calling thread and may run on any thread.
+// opens what it needs and lets it go; calls block the calling thread and may
+// run on any thread.
 #pragma once
 
 #include <libedataserver/libedataserver.h>
@@ -25,9 +24,8 @@ struct EdsRegistry {
   EdsReach reach = EdsReach::failed;
 };
 
-/// Opens the source registry, or takes the one an access request has just
-/// reached: `refused` when the bus or the service denies access, `failed`
-/// for any other error.
+/// Opens the source registry: `refused` when the bus or the service denies
+/// access, `failed` for any other error.
 EdsRegistry openEdsRegistry();
 
 /// The enabled sources with `extension` (E_SOURCE_EXTENSION_CALENDAR,
