@@ -131,8 +131,31 @@ std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const
   return sources;
 }
 
+namespace {
+
+/// Whether the registry answers with its sources, asked in one call: the
+/// walk that follows a grant builds the registry's client, and building it
+/// twice was a quarter of a contacts dump.
+EdsReach registryListsSources() {
+  const EdsReach reach = pingRegistry();
+  if (reach != EdsReach::answered) return reach;
+  GErrorOwner error;
+  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+  if (!bus) return EdsReach::failed;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus.get(), kRegistryName, kRegistryPath, "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", nullptr,
+      G_VARIANT_TYPE("(a{oa{sa{sv}}})"), G_DBUS_CALL_FLAGS_NONE, kRegistryStartMilliseconds, nullptr, error.out());
+  if (reply) {
+    g_variant_unref(reply);
+    return EdsReach::answered;
+  }
+  return error.isAccessDenied() ? EdsReach::refused : EdsReach::failed;
+}
+
+}  // namespace
+
 void requestEdsAccess(std::function<void(bool granted)> completion) {
-  auto answer = [completion] { completion(openEdsRegistry().reach == EdsReach::answered); };
+  auto answer = [completion] { completion(registryListsSources() == EdsReach::answered); };
   try {
     std::thread(answer).detach();
   } catch (const std::system_error&) {

@@ -38,7 +38,8 @@ std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const
 inline constexpr guint32 kConnectWithoutWaiting = static_cast<guint32>(-1);
 
 /// Answers an access request on a thread of its own, which shares nothing
-/// with the caller: granted when the registry answers, refused when the bus
+/// with the caller: granted when the registry answers with its sources (one
+/// call, without building the registry's client), refused when the bus
 /// or the service denies access or the registry cannot be reached. With no
 /// thread to be had, answers on the calling thread.
 void requestEdsAccess(std::function<void(bool granted)> completion);
