@@ -71,7 +71,7 @@ TEST(Program, ModulesComeFromTheProgramsOwnFolderNeverTheCurrentOne) {
 // "-platform offscreen" and run the window unseen until the script ends it.
 TEST(Program, WindowThatCannotBeShownSaysSoInOneLine) {
   ScopedTempDir home;
-  test::writeFile(home / "Library/Messages/chat.db", "");
+  test::writeFile(home / ".local/share/.keep", "");
   test::writeFile(home / "bundle/setup.sh", "sleep 0.5; kill -TERM $PPID\n");
   struct Case { std::vector<std::string> args; std::optional<std::string> display; std::string errStart; } cases[] = {
       {{"--canary=1", "--unknown"}, std::nullopt, "tovana-mervo: no display to show the setup window on"},
@@ -93,7 +93,7 @@ TEST(Program, WindowThatCannotBeShownSaysSoInOneLine) {
 
 TEST(Program, WindowPrintsNothingButTheScreenTraceWhenAskedFor) {
   ScopedTempDir home;
-  test::writeFile(home / "Library/Messages/chat.db", "");
+  test::writeFile(home / ".local/share/.keep", "");
   test::writeFile(home / "bundle/setup.sh",
                   "echo to the log; echo also >&2; sleep 0.5; kill -TERM $PPID\n");
   for (const std::optional<std::string>& trace : {std::optional<std::string>(), {"1"}}) {

@@ -122,8 +122,7 @@ int main(int argc, char** argv) {
   const std::string home = pattern;
   const std::string root = home + "/bundle";
   fs::create_directories(root);
-  fs::create_directories(home + "/Library/Messages");
-  std::ofstream(home + "/Library/Messages/chat.db");
+  fs::create_directories(home + "/.local/share");
   setenv("HOME", home.c_str(), 1);
   setenv("TOVANA_MERVO_ROOT", root.c_str(), 1);
 

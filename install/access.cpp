@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-#include "base/home_directory.h"
 #include "base/permission_error.h"
 #include "base/unique_fd.h"
 
@@ -25,15 +24,6 @@ int openAndClose(const std::string& path) {
 }
 
 }  // namespace
-
-std::vector<std::string> canaryPaths() {
-  const std::string home = homeDirectory();
-  return {
-      home + "/Library/Messages/chat.db",
-      home + "/Library/Application Support/CallHistoryDB/CallHistory.storedata",
-      home + "/Library/Application Support/com.apple.TCC/TCC.db",
-  };
-}
 
 Result check(const OpenProbe& open) {
   const std::vector<std::string> paths = canaryPaths();

@@ -1,7 +1,8 @@
 // The Full Disk Access probe: tries to open, read-only, the protected files
-// that the permission guards (the canaries). Any existing canary that opens
-// means access is granted. Stateless; safe to call from any thread; never
-// blocks on what it opens.
+// or folders that the permission guards (the canaries). Any existing canary
+// that opens means access is granted. Which paths are canaries, and where the
+// user makes the grant, belong to the platform (canary_paths_*.cpp).
+// Stateless; safe to call from any thread; never blocks on what it opens.
 #pragma once
 
 #include <functional>
@@ -26,9 +27,10 @@ struct Result {
 /// EACCES, which root never sees.
 using OpenProbe = std::function<int(const std::string& path)>;
 
-/// The settings page that lists Full Disk Access.
-inline constexpr std::string_view settingsURL =
-    "x-apple.systempreferences:com.apple.preference.security?Privacy_AllFiles";
+/// Where the user learns how to make the grant: on macOS the settings page
+/// that lists Full Disk Access; on Linux the program's manual, which says
+/// which folders stand for it.
+extern const std::string_view settingsURL;
 
 /// The three canaries under the home directory, in probing order.
 std::vector<std::string> canaryPaths();

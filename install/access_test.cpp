@@ -58,7 +58,7 @@ TEST_F(AccessTest, DecisionTable) {
 
 TEST_F(AccessTest, RealProbeNeverBlocksOnAFifo) {
   // A FIFO without a writer would block a plain open() forever.
-  test::writeFile(home / "Library/Messages/.keep", "");
+  test::writeFile(home / ".local/.keep", "");
   ASSERT_EQ(mkfifo(canary(0).c_str(), 0600), 0);
   Access::Result result = Access::check();
   EXPECT_TRUE(result.isGranted());
@@ -68,15 +68,13 @@ TEST_F(AccessTest, RealProbeNeverBlocksOnAFifo) {
 TEST_F(AccessTest, CanaryModeReportsInOneLineAndStatus) {
   auto run = test::runProgram({"--canary"}, {{"HOME", home.path()}});
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.out, "refused " + home / "Library/Messages/chat.db\n");
+  EXPECT_EQ(run.out, "refused " + home / ".local/share\n");
   EXPECT_EQ(run.err, "");
 
-  const std::string callHistory =
-      home / "Library/Application Support/CallHistoryDB/CallHistory.storedata";
-  test::writeFile(callHistory, "x");
+  test::writeFile(home / ".local/state/history", "x");
   run = test::runProgram({"--canary"}, {{"HOME", home.path()}});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "granted " + callHistory + "\n");
+  EXPECT_EQ(run.out, "granted " + home / ".local/state\n");
 }
 
 }  // namespace

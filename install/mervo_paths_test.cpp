@@ -41,11 +41,11 @@ TEST(HomeDirectory, FallsBackToTheUserDatabase) {
 // Paths under the home directory never hold "//", whatever $HOME ends with.
 TEST(HomeDirectory, HasNoTrailingSeparator) {
   const std::pair<const char*, const char*> rows[] = {
-      {"/home/ana/", "/home/ana/Library/Messages/chat.db"},
-      {"/home/ana//", "/home/ana/Library/Messages/chat.db"},
-      {"/home/ana", "/home/ana/Library/Messages/chat.db"},
-      {"/", "/Library/Messages/chat.db"},
-      {"//", "/Library/Messages/chat.db"}};
+      {"/home/ana/", "/home/ana/.local/share"},
+      {"/home/ana//", "/home/ana/.local/share"},
+      {"/home/ana", "/home/ana/.local/share"},
+      {"/", "/.local/share"},
+      {"//", "/.local/share"}};
   for (auto [home, canary] : rows) {
     ScopedEnv set("HOME", home);
     EXPECT_EQ(Access::canaryPaths().front(), canary) << "HOME=" << home;

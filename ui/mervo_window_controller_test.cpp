@@ -50,7 +50,7 @@ class TestHome {
   void write(const std::string& file, const std::string& text = "") const {
     test::writeFile(path(file), text);
   }
-  void grantAccess() const { write("Library/Messages/chat.db"); }
+  void grantAccess() const { write(".local/share/.keep"); }
 
  private:
   test::ScopedTempDir dir_;
