@@ -38,7 +38,7 @@ TEST(VCardReader, ReadsEachCompleteCard) {
   const std::string local = dir.path() + "/my%20face.jpg";
   const auto nested = [](int depth) {
     std::string text;
-    for (int i = 1; i <= depth; ++i) text += "BEGIN:VCARD\nFN:" + std::to_string(i) + "\n";
+    for (int i = 1; i <= depth; ++i) text += "BEGIN:VCARD\nFN:" + std::to_string(i) + "\nAGENT:\n";
     for (int i = 1; i < depth; ++i) text += "END:VCARD\n";
     return text;
   };
@@ -63,7 +63,7 @@ TEST(VCardReader, ReadsEachCompleteCard) {
       {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BC= \nrgen\nEND:VCARD\n", {"J\xC3\xBCrgen |"}},
       {"BEGIN:VCARD\r\nFN;ENCODING=QUOTED-PRINTABLE:J=\t \r\n=C3=BC=\r\nrgen\r\nEND:VCARD\r\n", {"J\xC3\xBCrgen |"}},
       {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:Ann=\nEND:VCARD\nBEGIN:VCARD\nFN:Bo\nEND:VCARD\n", {"Ann |", "Bo |"}},
-      {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:Ann= \nbegin:vcard \nFN:In\nEND:VCARD\nEND:VCARD", {"In |", "Ann |"}},
+      {"BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:Ann= \nbegin:vcard \nFN:In\nEND:VCARD\nEND:VCARD", {"Ann |", "In |"}},
       {"BEGIN:VCARD\nFN;CHARSET=windows-1252:\x80 \xE9\nEND:VCARD\n", {"\xE2\x82\xAC \xC3\xA9 |"}},
       // Bytes that are not UTF-8 become U+FFFD, so the result stays writable.
       {"BEGIN:VCARD\nFN:bad \xFF byte\nTEL:\xC3\nEND:VCARD\n", {"bad \xEF\xBF\xBD byte | \xEF\xBF\xBD"}},
@@ -75,13 +75,17 @@ TEST(VCardReader, ReadsEachCompleteCard) {
       {"BEGIN:VCARD\rFN:cr\rEND:VCARD\rBEGIN:VCARD\nFN:lf\nEND:VCARD\n", {"cr |", "lf |"}},
       {"BEGIN:VCARD\nFN:lf\nEND:VCARD\nBEGIN:VCARD\rFN:cr\r TEL:1\rEND:VCARD\r\nBEGIN:VCARD\r\nFN:crlf\r\nEND:VCARD",
        {"lf |", "crTEL:1 |", "crlf |"}},
-      // A byte-order mark before the first card.
-      {"\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:bom\r\nEND:VCARD\r\n", {"bom |"}},
-      // Cards in order; nested ones come out inner first, those cut short by
-      // the end of the text at the end, and those nested too deep not at all.
+      // A byte-order mark before each card, as files joined together have.
+      {"\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:bom\r\nEND:VCARD\r\n\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:again\r\nEND:VCARD\r\n",
+       {"bom |", "again |"}},
+      // Cards in order; an agent's card nests and comes out first, a BEGIN
+      // anywhere else starts a new card after those left open, cards cut short
+      // by the end of the text come out at the end, and those nested too deep
+      // not at all.
       {"BEGIN:VCALENDAR\nEND:VCALENDAR\nFN:x\nEND:VCARD\nBEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nFN:cut", {"a |", "cut |"}},
-      {"BEGIN:VCARD\nFN:outer\nBEGIN:VCARD\nFN:inner\nEND:VCARD\nTEL:1\nEND:VCARD\n", {"inner |", "outer | 1"}},
-      {"BEGIN:VCARD\nFN:outer\nBEGIN:VCARD\nFN:inner\nTEL:1", {"inner | 1", "outer |"}},
+      {"BEGIN:VCARD\nFN:outer\nAGENT:\nBEGIN:VCARD\nFN:inner\nEND:VCARD\nTEL:1\nEND:VCARD\n", {"inner |", "outer | 1"}},
+      {"BEGIN:VCARD\nFN:outer\nAGENT:\nBEGIN:VCARD\nFN:inner\nTEL:1", {"inner | 1", "outer |"}},
+      {"BEGIN:VCARD\nFN:a\nTEL:1\nBEGIN:VCARD\nFN:b\nBEGIN:VCARD\nFN:c\nEND:VCARD\nTEL:2\n", {"a | 1", "b |", "c |"}},
       {nested(20) + "TEL:2\nEND:VCARD\n", {"8 |", "7 |", "6 |", "5 |", "4 |", "3 |", "2 |", "1 | 2"}},
       // Pictures in every form; "hi!!" in base64 is aGkhIQ==.
       {photo("PHOTO;ENCODING=BASE64;JPEG:aGkh\n IQ=="), {"P | | photo=hi!!"}},
