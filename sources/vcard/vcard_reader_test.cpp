@@ -78,6 +78,9 @@ TEST(VCardReader, ReadsEachCompleteCard) {
       // A byte-order mark before each card, as files joined together have.
       {"\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:bom\r\nEND:VCARD\r\n\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:again\r\nEND:VCARD\r\n",
        {"bom |", "again |"}},
+      // vCard 2.1 separates N's parts by semicolons only, wherever VERSION stands.
+      {"BEGIN:VCARD\nN:Stra\xC3\x9F" "e;\xC5\x81ukasz,Jr;\xC3\x84.;Dr.;\nFN:\nVERSION:2.1\nEND:VCARD\n",
+       {"Dr. \xC5\x81ukasz,Jr \xC3\x84. Stra\xC3\x9F" "e |"}},
       // Cards in order; an agent's card nests and comes out first, a BEGIN
       // anywhere else starts a new card after those left open, cards cut short
       // by the end of the text come out at the end, and those nested too deep
