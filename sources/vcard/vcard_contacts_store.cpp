@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "sources/store/store_access.h"
 #include "sources/vcard/contacts_locations.h"
 #include "sources/vcard/vcard_file_reader.h"
 #include "sources/vcard/vcard_identifiers.h"
@@ -27,11 +28,10 @@ Contact contactOf(const VCardCard& card, std::string identifier, const ContactKe
   return contact;
 }
 
-VCardContactsStore::VCardContactsStore(std::vector<std::string> locations, LocationsCheck check)
-    : locations_(std::move(locations)), check_(std::move(check)) {}
+VCardContactsStore::VCardContactsStore(std::vector<std::string> locations) : locations_(std::move(locations)) {}
 
 void VCardContactsStore::requestAccess(std::function<void(bool granted)> completion) {
-  answerAccessOnOwnThread(locations_, check_, std::move(completion));
+  answerAccessOnOwnThread(locations_, locationsReadable, std::move(completion));
 }
 
 bool VCardContactsStore::walkCards(const VCardNeeds& needs,

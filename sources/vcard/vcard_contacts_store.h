@@ -8,15 +8,12 @@
 #include <vector>
 
 #include "sources/store/contacts_store.h"
-#include "sources/store/store_access.h"
-#include "sources/store/store_locations.h"
 #include "sources/vcard/vcard_card.h"
 
 class VCardContactsStore final : public ContactsStore {
  public:
-  /// A store over `locations` (files or folders, in order), whose access
-  /// answer is `check` of them.
-  explicit VCardContactsStore(std::vector<std::string> locations, LocationsCheck check = locationsReadable);
+  /// A store over `locations` (files or folders, in order).
+  explicit VCardContactsStore(std::vector<std::string> locations);
 
   /// Answers on a thread of its own that shares nothing with the store, so
   /// the store may go before the answer comes (see store_access.h).
@@ -34,7 +31,6 @@ class VCardContactsStore final : public ContactsStore {
   bool walkCards(const VCardNeeds& needs, const std::function<void(const VCardCard&, std::string)>& visit);
 
   std::vector<std::string> locations_;
-  LocationsCheck check_;
 };
 
 /// The contact handed on for `card`, as far as `keys` ask: its full name,
