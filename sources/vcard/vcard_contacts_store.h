@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "sources/store/contacts_store.h"
+#include "sources/vcard/linked_picture.h"
 #include "sources/vcard/vcard_card.h"
 
 class VCardContactsStore final : public ContactsStore {
  public:
-  /// A store over `locations` (files or folders, in order).
+  /// A store over `locations` (files or folders, in order). Its cards'
+  /// `file:` pictures count inside those folders and the listed files' own.
   explicit VCardContactsStore(std::vector<std::string> locations);
 
   /// Answers on a thread of its own that shares nothing with the store, so
@@ -34,6 +36,8 @@ class VCardContactsStore final : public ContactsStore {
 };
 
 /// The contact handed on for `card`, as far as `keys` ask: its full name,
-/// handles, and whether one of its pictures can be had (without decoding it).
-/// The desktop store hands its cards on by the same rule.
-Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys);
+/// handles, and whether one of its pictures can be had (without decoding it)
+/// from inline data or from a file inside `folders`. The desktop store hands
+/// its cards on by the same rule, with its own folders.
+Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys,
+                  const PictureFolders& folders);

@@ -1,5 +1,5 @@
-// Tests of the vCard contacts store on real folders: where it looks and the
-// identifiers it gives.
+// Tests of the vCard contacts store on real folders: where it looks, the
+// identifiers it gives and the linked pictures it lets count.
 #include "sources/vcard/vcard_contacts_store.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +58,22 @@ TEST(VCardContactsStore, EveryListedIdentifierIsDistinctStableAndExportsItsOwnCa
     }
   }
   EXPECT_FALSE(store.unifiedContactPictures("nobody"));
+}
+
+// A `file:` picture counts, whatever its format, inside the store's folders,
+// a listed file's own among them, and not beside them (which files count
+// there is the linked picture's test).
+TEST(VCardContactsStore, LinkedPicturesCountOnlyInsideItsFolders) {
+  test::ScopedTempDir dir;
+  for (const char* name : {"book/face.txt", "listed/face.txt", "beside.txt"}) test::writeFile(dir / name, name);
+  const auto linking = [&](const std::string& path) { return card(path, "PHOTO;VALUE=uri:file://" + dir / path + "\r\n"); };
+  test::writeFile(dir / "book/a.vcf", linking("book/face.txt") + linking("beside.txt"));
+  test::writeFile(dir / "listed/one.vcf", linking("listed/face.txt"));
+  VCardContactsStore store({dir / "book", dir / "listed/one.vcf"});
+  std::vector<std::string> faces;
+  for (const Contact& contact : walk(store))
+    if (contact.imageDataAvailable) faces.push_back(*store.unifiedContactPictures(contact.identifier)->imageData);
+  EXPECT_EQ(faces, (std::vector<std::string>{"book/face.txt", "listed/face.txt"}));
 }
 
 }  // namespace

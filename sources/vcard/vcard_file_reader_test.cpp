@@ -39,7 +39,7 @@ TEST(VCardFileReader, CardsAcrossBlockEdgesComeOutOnceAndWhole) {
     names.push_back(card.fullName);
     positions.push_back(card.position);
     if (card.fullName == "big") {
-      EXPECT_EQ(firstPhotoBytes(card).value_or("").size(), bigPicture.size() / 4 * 3);
+      EXPECT_EQ(firstPhotoBytes(card, PictureFolders({})).value_or("").size(), bigPicture.size() / 4 * 3);
     }
   }));
   EXPECT_EQ(names, expected);
