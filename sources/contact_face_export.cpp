@@ -1,6 +1,6 @@
 // --contact-face: the picture replaces the file at the path whole; the
-// thumbnail stands in only for a missing picture. Runs on the main thread and ends the
-// process.
+// thumbnail stands in only for a missing picture. Runs on the main thread and
+// ends the process.
 #include "sources/contact_face_export.h"
 
 #include <cstdint>

@@ -124,7 +124,9 @@ VCardCard VCardBuilder::finish() {
     return std::move(card_);
   }
   // vCard 2.1 separates the parts of N by semicolons only: a comma is text.
-  for (const std::string& value : structuredNames_)
-    if (!(card_.fullName = nameFromStructuredName(value, !version21_)).empty()) break;
+  for (const std::string& value : structuredNames_) {
+    card_.fullName = nameFromStructuredName(value, !version21_);
+    if (!card_.fullName.empty()) break;
+  }
   return std::move(card_);
 }
