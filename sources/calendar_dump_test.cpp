@@ -2,20 +2,16 @@
 #include "sources/calendar_dump.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <regex>
 #include <set>
-#include <tuple>
-
-#include <nlohmann/json.hpp>
 
 namespace {
 
 CalendarEvent timedEvent(std::optional<std::string> identifier, std::optional<double> startUnix, std::optional<double> endUnix,
-                         int status = 0) {
-  CalendarEvent event;
-  std::tie(event.identifier, event.startUnix, event.endUnix, event.status) = std::tuple(std::move(identifier), startUnix, endUnix, status);
-  return event;
+                         int status = 0, std::vector<std::string> attendees = {}, std::optional<std::string> organizer = {}) {
+  return {startUnix, endUnix, status, std::move(identifier), std::move(attendees), std::move(organizer)};
 }
 
 // The items of a dump of a store that hands out `given` in order.
@@ -37,11 +33,12 @@ nlohmann::json dumpedItems(std::vector<CalendarEvent> given) {
 }
 
 TEST(CalendarDumpText, SkipsEventsWithoutTimesAndCanceledOnesKeepingOrder) {
-  std::vector<CalendarEvent> events = {timedEvent("c", 5, 6), timedEvent("no-start", std::nullopt, 10), timedEvent("no-end", 0, std::nullopt),
-                                       timedEvent("canceled", 0, 10, CalendarEvent::kStatusCanceled),
-                                       timedEvent("other-status", 0, 0, 4), timedEvent("a", 1, 2)};
   std::vector<std::string> pks;
-  for (const auto& item : dumpedItems(events)) pks.push_back(item["pk"]);
+  for (const auto& item : dumpedItems({timedEvent("c", 5, 6), timedEvent("no-start", std::nullopt, 10),
+                                       timedEvent("no-end", 0, std::nullopt),
+                                       timedEvent("canceled", 0, 10, CalendarEvent::kStatusCanceled),
+                                       timedEvent("other-status", 0, 0, 4), timedEvent("a", 1, 2)}))
+    pks.push_back(item["pk"]);
   EXPECT_EQ(pks, (std::vector<std::string>{"c", "other-status", "a"}));
 }
 
@@ -76,11 +73,9 @@ TEST(CalendarDumpText, AttendeeAddressesFollowTheMailtoRules) {
       {"organizer other scheme dropped", {"mailto:a@x.org"}, "urn:uuid:9", {"a@x.org"}},
       {"escaped, invalid UTF-8 replaced", {"mailto:\"x\"\\@y\t\n", "mailto:bad\xC3("}, std::nullopt, {"\"x\"\\@y\t\n", "bad\xEF\xBF\xBD("}},
   };
-  for (const Case& c : cases) {
-    CalendarEvent event = timedEvent("x", 0, 1);
-    std::tie(event.attendeeURLs, event.organizerURL) = std::tie(c.attendees, c.organizer);
-    EXPECT_EQ(dumpedItems({event})[0]["attendees"], nlohmann::json(c.expected)) << c.name;
-  }
+  for (const Case& c : cases)
+    EXPECT_EQ(dumpedItems({timedEvent("x", 0, 1, 0, c.attendees, c.organizer)})[0]["attendees"], nlohmann::json(c.expected))
+        << c.name;
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// --contact-face: the picture goes through the face file; the thumbnail
-// stands in only for a missing picture. Runs on the main thread and ends the
-// process.
+// --contact-face: the picture replaces the file at the path whole; the
+// thumbnail stands in only for a missing picture. Runs on the main thread and
+// ends the process.
 #include "sources/contact_face_export.h"
 
 #include <cstdint>
 
+#include "base/replace_file_contents.h"
 #include "sources/access_requests.h"
-#include "sources/face_file.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ ResultText contactFaceResult(const ContactsModeSources& sources, const std::stri
   const bool full = pictures->imageData.has_value();
   const std::optional<std::string>& chosen = full ? pictures->imageData : pictures->thumbnailImageData;
   if (!chosen || chosen->empty()) return failureResult(kNoFace);
-  if (!writeFaceFile(outPath, *chosen)) return failureResult(kCouldNotWrite + outPath);
+  if (!replaceFileContents(outPath, *chosen)) return failureResult(kCouldNotWrite + outPath);
   return written(chosen->size(), full);
 }
 

@@ -1,6 +1,6 @@
 // --contact-faces-scan: how many contacts there are, and which have a picture
-// and handles, by identifier. Picture bytes are never read. Runs on the main
-// thread.
+// and handles, by identifier. Inline pictures are never decoded, and a linked
+// picture file is opened but never read. Runs on the main thread.
 #pragma once
 
 #include "sources/contacts_modes.h"

@@ -1,8 +1,10 @@
 // Tests of the result writer: the line it writes, each as one write, the
-// status it chooses, the one UTF-8 rule, and the fallback line for a result
-// that cannot be built. The JSON text itself is checked in the dumps' tests.
+// status it chooses, also for a line that is lost, the one UTF-8 rule, and
+// the fallback line for a result that cannot be built. The JSON text itself
+// is checked in the dumps' tests.
 #include "sources/result_writer.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_fd.h"
 
 namespace {
 
@@ -46,6 +49,14 @@ TEST(ResultWriter, OneCompactLineThenLineFeedAndStatusZeroOnlyForOkTrue) {
     EXPECT_EQ(written.status, status) << line;
     EXPECT_EQ(written.writes, (std::vector<std::string>{line, "\n"})) << line;
   }
+}
+
+// The caller reads the status: a line that never reached it (a full disk, no
+// descriptor) is a failure, whatever the result said.
+TEST(ResultWriter, ALineThatCannotBeWrittenEndsWithStatusTwo) {
+  const UniqueFd full(open("/dev/full", O_WRONLY | O_CLOEXEC));
+  for (const int fd : {full.get(), -1})
+    EXPECT_EQ(NativeSources::writeResult(fd, [] { return ResultText{R"({"ok":true})", true}; }), 2) << fd;
 }
 
 }  // namespace

@@ -53,6 +53,13 @@ bool walkBook(EBookClient* client, const char* bookUid, const VCardNeeds& needs,
   });
 }
 
+/// Where the service keeps its books' pictures, each as a file of its own:
+/// in the books' data folders (local books) and cache folders (remote ones).
+PictureFolders pictureFolders() {
+  return PictureFolders({std::string(e_get_user_data_dir()) + "/addressbook",
+                         std::string(e_get_user_cache_dir()) + "/addressbook"});
+}
+
 bool walkCards(const VCardNeeds& needs, const CardVisit& visit) {
   EdsRegistry registry = openEdsRegistry();
   if (!registry.registry) return false;
@@ -76,15 +83,17 @@ void EdsContactsStore::requestAccess(std::function<void(bool granted)> completio
 
 bool EdsContactsStore::enumerateContacts(const ContactKeys& keys, const std::function<void(const Contact&)>& visit) {
   const VCardNeeds needs{keys.fullName, keys.handles, keys.imageDataAvailable};
+  const PictureFolders folders = pictureFolders();
   return walkCards(needs, [&](const VCardCard& card, const std::string& identifier) {
-    visit(contactOf(card, identifier, keys));
+    visit(contactOf(card, identifier, keys, folders));
   });
 }
 
 std::optional<ContactPictures> EdsContactsStore::unifiedContactPictures(const std::string& identifier) {
   std::optional<ContactPictures> found;
+  const PictureFolders folders = pictureFolders();
   walkCards({.photos = true}, [&](const VCardCard& card, const std::string& given) {
-    if (!found && given == identifier) found = ContactPictures{firstPhotoBytes(card), std::nullopt};
+    if (!found && given == identifier) found = ContactPictures{firstPhotoBytes(card, folders), std::nullopt};
   });
   return found;
 }

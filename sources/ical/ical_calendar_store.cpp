@@ -26,11 +26,10 @@ std::optional<std::string> fileBytes(const std::string& path) {
 
 }  // namespace
 
-ICalCalendarStore::ICalCalendarStore(std::vector<std::string> locations, LocationsCheck check)
-    : locations_(std::move(locations)), check_(std::move(check)) {}
+ICalCalendarStore::ICalCalendarStore(std::vector<std::string> locations) : locations_(std::move(locations)) {}
 
 void ICalCalendarStore::requestAccess(std::function<void(bool granted)> completion) {
-  answerAccessOnOwnThread(locations_, check_, std::move(completion));
+  answerAccessOnOwnThread(locations_, locationsReadable, std::move(completion));
 }
 
 void ICalCalendarStore::enumerateEvents(double fromUnix, double toUnix,

@@ -13,9 +13,8 @@
 
 class ICalCalendarStore final : public CalendarStore {
  public:
-  /// A store over `locations` (see calendar_locations.h), whose access
-  /// answer is `check` of them.
-  explicit ICalCalendarStore(std::vector<std::string> locations, LocationsCheck check = locationsReadable);
+  /// A store over `locations` (see calendar_locations.h).
+  explicit ICalCalendarStore(std::vector<std::string> locations);
 
   /// Answers whether every existing location may be read.
   void requestAccess(std::function<void(bool granted)> completion) override;
@@ -27,5 +26,4 @@ class ICalCalendarStore final : public CalendarStore {
 
  private:
   std::vector<std::string> locations_;
-  LocationsCheck check_;
 };

@@ -1,7 +1,7 @@
 // The calendar store as the calendar dump sees it: ask for access, then
 // deliver the events of a window. A store object lives for one request or one
-// dump. The store on this machine reads iCalendar files; a native store can
-// take its place behind the same interface.
+// dump. Two stores stand behind it: the iCalendar files, and the desktop's
+// own calendars (Evolution Data Server); machine_stores.h chooses.
 #pragma once
 
 #include <functional>

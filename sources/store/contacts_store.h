@@ -1,7 +1,8 @@
 // The contacts store as the contacts modes see it: ask for access, walk the
 // contacts one at a time, look one up by identifier. A store object lives for
-// one request or one mode. The store on this machine reads vCard files; a
-// native store can take its place behind the same interface.
+// one request or one mode. Two stores stand behind it: the vCard files, and
+// the desktop's own address books (Evolution Data Server); machine_stores.h
+// chooses.
 #pragma once
 
 #include <functional>

@@ -9,13 +9,13 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
 
 #include "base/unique_fd.h"
 
 namespace {
-
-/// Enough of a file's start to tell every signature apart.
-constexpr size_t kHeadBytes = 12;
 
 /// Kernel file systems whose "regular files" are views of the system.
 bool isKernelFileSystem(decltype(statfs::f_type) type) {
@@ -47,7 +47,15 @@ struct OpenPicture {
   size_t size = 0;
 };
 
-std::optional<OpenPicture> openLinkedPicture(const std::string& path) {
+/// The path of the file behind the /proc entry `self` of a descriptor, every
+/// link resolved, as the kernel names it; empty when it cannot be told.
+std::string resolvedPathOf(const std::string& self) {
+  char path[PATH_MAX];
+  const ssize_t length = readlink(self.c_str(), path, sizeof path);
+  return length > 0 && static_cast<size_t>(length) < sizeof path ? std::string(path, length) : std::string();
+}
+
+std::optional<OpenPicture> openLinkedPicture(const std::string& path, const PictureFolders& folders) {
   if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
   // O_PATH resolves the name, links included, without opening the file
   // itself: a device's driver or a FIFO's writer never sees it.
@@ -59,42 +67,41 @@ std::optional<OpenPicture> openLinkedPicture(const std::string& path) {
       static_cast<unsigned long long>(checked.st_size) > kMaxLinkedPictureBytes)
     return std::nullopt;
   if (fstatfs(handle.get(), &fileSystem) != 0 || isKernelFileSystem(fileSystem.f_type)) return std::nullopt;
-  // The file that was checked, whatever has happened to its name since.
   const std::string self = "/proc/self/fd/" + std::to_string(handle.get());
+  if (!folders.hold(resolvedPathOf(self))) return std::nullopt;
+  // The file that was checked, whatever has happened to its name since.
   OpenPicture picture{UniqueFd(open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)),
                       static_cast<size_t>(checked.st_size)};
   struct stat opened {};
   if (!picture.file.isOpen() || fstat(picture.file.get(), &opened) != 0 || opened.st_dev != checked.st_dev ||
       opened.st_ino != checked.st_ino)
     return std::nullopt;
-  char head[kHeadBytes];
-  const ssize_t got = readAt(picture.file.get(), head, sizeof head, 0);
-  if (got <= 0 || !hasPictureSignature({head, static_cast<size_t>(got)})) return std::nullopt;
   return picture;
 }
 
 }  // namespace
 
-bool hasPictureSignature(std::string_view head) {
-  const auto at = [&](size_t offset, std::string_view magic) {
-    return offset <= head.size() && head.substr(offset).starts_with(magic);
-  };
-  constexpr std::array<std::string_view, 10> heifBrands = {"heic", "heix", "hevc", "hevx", "heim",
-                                                           "heis", "hevm", "hevs", "mif1", "msf1"};
-  if (at(0, "\xFF\xD8\xFF") || at(0, "\x89PNG\r\n\x1A\n") || at(0, "GIF87a") || at(0, "GIF89a") || at(0, "BM") ||
-      at(0, std::string_view("II*\0", 4)) || at(0, std::string_view("MM\0*", 4)))
-    return true;
-  if (at(0, "RIFF") && at(8, "WEBP")) return true;
-  if (at(4, "ftyp"))
-    for (const std::string_view brand : heifBrands)
-      if (at(8, brand)) return true;
+PictureFolders::PictureFolders(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(folder.c_str(), nullptr), &std::free);
+    if (!resolved) continue;
+    resolved_.emplace_back(resolved.get());
+    if (!resolved_.back().ends_with('/')) resolved_.back().push_back('/');
+  }
+}
+
+bool PictureFolders::hold(std::string_view resolvedPath) const {
+  for (const std::string& folder : resolved_)
+    if (resolvedPath.starts_with(folder)) return true;
   return false;
 }
 
-bool isLinkedPicture(const std::string& path) { return openLinkedPicture(path).has_value(); }
+bool isLinkedPicture(const std::string& path, const PictureFolders& folders) {
+  return openLinkedPicture(path, folders).has_value();
+}
 
-std::optional<std::string> readLinkedPicture(const std::string& path) {
-  std::optional<OpenPicture> picture = openLinkedPicture(path);
+std::optional<std::string> readLinkedPicture(const std::string& path, const PictureFolders& folders) {
+  std::optional<OpenPicture> picture = openLinkedPicture(path, folders);
   if (!picture) return std::nullopt;
   // One byte more than was checked tells a file that grew since; a file that
   // changes while it is read is no picture this time.
@@ -102,6 +109,5 @@ std::optional<std::string> readLinkedPicture(const std::string& path) {
   const ssize_t got = readAt(picture->file.get(), bytes.data(), bytes.size(), 0);
   if (got < 0 || static_cast<size_t>(got) != picture->size) return std::nullopt;
   bytes.resize(picture->size);
-  if (!hasPictureSignature(bytes)) return std::nullopt;
   return bytes;
 }

@@ -53,14 +53,14 @@ std::string decodedValueText(const VCardProperty& property, bool folded) {
   return toUtf8FromCharset(text, property.parameter("CHARSET").value_or(std::string_view()));
 }
 
-std::string nameFromStructuredName(std::string_view decodedValue) {
+std::string nameFromStructuredName(std::string_view decodedValue, bool commasSeparate) {
   const std::vector<std::string_view> parts = splitUnescaped(decodedValue, ';');
   // N holds family;given;additional;prefix;suffix; a name reads prefix first.
   constexpr std::array<size_t, 5> readingOrder = {3, 1, 2, 0, 4};
   std::string name;
   for (const size_t index : readingOrder) {
     if (index >= parts.size()) continue;
-    for (std::string_view piece : splitUnescaped(parts[index], ',')) {
+    for (std::string_view piece : commasSeparate ? splitUnescaped(parts[index], ',') : std::vector{parts[index]}) {
       const std::string text = unescapeText(trimmed(piece));
       if (text.empty()) continue;
       if (!name.empty()) name.push_back(' ');
@@ -75,13 +75,14 @@ VCardBuilder::VCardBuilder(size_t position, const VCardNeeds& needs) : needs_(ne
 }
 
 void VCardBuilder::add(const VCardProperty& property, bool folded) {
-  if (property.is("UID")) {
+  if (property.is("VERSION")) {
+    version21_ = trimmed(property.rawValue) == "2.1";
+  } else if (property.is("UID")) {
     if (card_.uid.empty()) card_.uid = unescapeText(trimmed(decodedValueText(property, folded)));
   } else if (needs_.names && property.is("FN")) {
     if (!formattedName_ || formattedName_->empty()) formattedName_ = unescapeText(decodedValueText(property, folded));
   } else if (needs_.names && property.is("N")) {
-    if (!structuredName_ || structuredName_->empty())
-      structuredName_ = nameFromStructuredName(decodedValueText(property, folded));
+    structuredNames_.push_back(decodedValueText(property, folded));
   } else if (needs_.handles && property.is("TEL")) {
     std::string number = unescapeText(decodedValueText(property, folded));
     if (startsWithIgnoringAsciiCase(number, "tel:")) number.erase(0, 4);
@@ -118,9 +119,14 @@ void VCardBuilder::addPhoto(const VCardProperty& property, bool folded) {
 }
 
 VCardCard VCardBuilder::finish() {
-  if (formattedName_ && !formattedName_->empty())
+  if (formattedName_ && !formattedName_->empty()) {
     card_.fullName = std::move(*formattedName_);
-  else if (structuredName_)
-    card_.fullName = std::move(*structuredName_);
+    return std::move(card_);
+  }
+  // vCard 2.1 separates the parts of N by semicolons only: a comma is text.
+  for (const std::string& value : structuredNames_) {
+    card_.fullName = nameFromStructuredName(value, !version21_);
+    if (!card_.fullName.empty()) break;
+  }
   return std::move(card_);
 }

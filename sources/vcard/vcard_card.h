@@ -54,7 +54,8 @@ class VCardBuilder {
   VCardNeeds needs_;
   VCardCard card_;
   std::optional<std::string> formattedName_;
-  std::optional<std::string> structuredName_;
+  std::vector<std::string> structuredNames_;  ///< N values, decoded, in order
+  bool version21_ = false;
 };
 
 /// The text of a property's value: unfolded, quoted-printable decoded when
@@ -62,5 +63,7 @@ class VCardBuilder {
 std::string decodedValueText(const VCardProperty& property, bool folded);
 
 /// A name from an N value: prefix, given, additional, family and suffix
-/// names joined by single blanks, empty parts left out.
-std::string nameFromStructuredName(std::string_view decodedValue);
+/// names joined by single blanks, empty parts left out; with
+/// `commasSeparate` (vCard 3.0 and 4.0) the commas of a part separate names
+/// too.
+std::string nameFromStructuredName(std::string_view decodedValue, bool commasSeparate);

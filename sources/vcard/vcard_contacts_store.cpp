@@ -5,12 +5,32 @@
 
 #include <set>
 
+#include "sources/store/store_access.h"
 #include "sources/vcard/contacts_locations.h"
 #include "sources/vcard/vcard_file_reader.h"
 #include "sources/vcard/vcard_identifiers.h"
 #include "sources/vcard/vcard_photo.h"
 
-Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys) {
+namespace {
+
+/// The folders of `locations`: a folder itself, a listed file's own folder.
+PictureFolders pictureFoldersOf(const std::vector<std::string>& locations) {
+  std::vector<std::string> folders;
+  for (const std::string& location : locations) {
+    struct stat info {};
+    const size_t slash = location.rfind('/');
+    if (stat(location.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+      folders.push_back(location);
+    else
+      folders.push_back(slash == std::string::npos ? "." : location.substr(0, slash + 1));
+  }
+  return PictureFolders(folders);
+}
+
+}  // namespace
+
+Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys,
+                  const PictureFolders& folders) {
   Contact contact;
   contact.identifier = std::move(identifier);
   if (keys.fullName && !card.fullName.empty()) contact.fullName = card.fullName;
@@ -20,18 +40,17 @@ Contact contactOf(const VCardCard& card, std::string identifier, const ContactKe
   }
   if (keys.imageDataAvailable)
     for (const PhotoSource& photo : card.photos)
-      if (photoAvailable(photo)) {
+      if (photoAvailable(photo, folders)) {
         contact.imageDataAvailable = true;
         break;
       }
   return contact;
 }
 
-VCardContactsStore::VCardContactsStore(std::vector<std::string> locations, LocationsCheck check)
-    : locations_(std::move(locations)), check_(std::move(check)) {}
+VCardContactsStore::VCardContactsStore(std::vector<std::string> locations) : locations_(std::move(locations)) {}
 
 void VCardContactsStore::requestAccess(std::function<void(bool granted)> completion) {
-  answerAccessOnOwnThread(locations_, check_, std::move(completion));
+  answerAccessOnOwnThread(locations_, locationsReadable, std::move(completion));
 }
 
 bool VCardContactsStore::walkCards(const VCardNeeds& needs,
@@ -53,16 +72,18 @@ bool VCardContactsStore::walkCards(const VCardNeeds& needs,
 bool VCardContactsStore::enumerateContacts(const ContactKeys& keys,
                                            const std::function<void(const Contact&)>& visit) {
   const VCardNeeds needs{keys.fullName, keys.handles, keys.imageDataAvailable};
+  const PictureFolders folders = pictureFoldersOf(locations_);
   return walkCards(needs, [&](const VCardCard& card, std::string identifier) {
-    visit(contactOf(card, std::move(identifier), keys));
+    visit(contactOf(card, std::move(identifier), keys, folders));
   });
 }
 
 std::optional<ContactPictures> VCardContactsStore::unifiedContactPictures(const std::string& identifier) {
   std::optional<ContactPictures> found;
+  const PictureFolders folders = pictureFoldersOf(locations_);
   walkCards({.photos = true}, [&](const VCardCard& card, const std::string& cardIdentifier) {
     if (found || cardIdentifier != identifier) return;
-    found = ContactPictures{firstPhotoBytes(card), std::nullopt};
+    found = ContactPictures{firstPhotoBytes(card, folders), std::nullopt};
   });
   return found;
 }

@@ -8,15 +8,14 @@
 #include <vector>
 
 #include "sources/store/contacts_store.h"
-#include "sources/store/store_access.h"
-#include "sources/store/store_locations.h"
+#include "sources/vcard/linked_picture.h"
 #include "sources/vcard/vcard_card.h"
 
 class VCardContactsStore final : public ContactsStore {
  public:
-  /// A store over `locations` (files or folders, in order), whose access
-  /// answer is `check` of them.
-  explicit VCardContactsStore(std::vector<std::string> locations, LocationsCheck check = locationsReadable);
+  /// A store over `locations` (files or folders, in order). Its cards'
+  /// `file:` pictures count inside those folders and the listed files' own.
+  explicit VCardContactsStore(std::vector<std::string> locations);
 
   /// Answers on a thread of its own that shares nothing with the store, so
   /// the store may go before the answer comes (see store_access.h).
@@ -34,10 +33,11 @@ class VCardContactsStore final : public ContactsStore {
   bool walkCards(const VCardNeeds& needs, const std::function<void(const VCardCard&, std::string)>& visit);
 
   std::vector<std::string> locations_;
-  LocationsCheck check_;
 };
 
 /// The contact handed on for `card`, as far as `keys` ask: its full name,
-/// handles, and whether one of its pictures can be had (without decoding it).
-/// The desktop store hands its cards on by the same rule.
-Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys);
+/// handles, and whether one of its pictures can be had (without decoding it)
+/// from inline data or from a file inside `folders`. The desktop store hands
+/// its cards on by the same rule, with its own folders.
+Contact contactOf(const VCardCard& card, std::string identifier, const ContactKeys& keys,
+                  const PictureFolders& folders);

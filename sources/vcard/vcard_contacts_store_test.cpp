@@ -1,14 +1,8 @@
 // Tests of the vCard contacts store on real folders: where it looks, the
-// order it reads in, identifiers and access answers.
+// identifiers it gives and the linked pictures it lets count.
 #include "sources/vcard/vcard_contacts_store.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <future>
-#include <memory>
-#include <semaphore>
-#include <thread>
 
 #include "sources/vcard/contacts_locations.h"
 #include "sources/vcard/vcard_identifiers.h"
@@ -31,19 +25,6 @@ TEST(ContactsLocations, ListOrDefaultFolders) {
   EXPECT_EQ(contactsLocations(), (std::vector<std::string>{"/a", "/b.vcf"}));
   test::ScopedEnv none("TOVANA_MERVO_CONTACTS", "");
   EXPECT_EQ(contactsLocations(), (std::vector<std::string>{"/data/contacts", "/home/u/.contacts"}));
-}
-
-TEST(VCardContactsStore, ReadsLocationsInOrderAndFoldersByPath) {
-  test::ScopedTempDir dir;
-  test::writeFile(dir / "book/b.vcf", card("b1") + card("b2"));
-  test::writeFile(dir / "book/A.VCF", card("A"));
-  test::writeFile(dir / "book/sub/c.vcard", card("c"));
-  test::writeFile(dir / "book/notes.txt", card("ignored"));
-  test::writeFile(dir / "single.list", card("single"));
-  VCardContactsStore store({dir / "single.list", dir / "missing", dir / "book"});
-  std::vector<std::string> names;
-  for (const Contact& contact : walk(store)) names.push_back(contact.fullName.value_or("-"));
-  EXPECT_EQ(names, (std::vector<std::string>{"single", "A", "b1", "b2", "c"}));
 }
 
 TEST(VCardContactsStore, EveryListedIdentifierIsDistinctStableAndExportsItsOwnCard) {
@@ -79,27 +60,20 @@ TEST(VCardContactsStore, EveryListedIdentifierIsDistinctStableAndExportsItsOwnCa
   EXPECT_FALSE(store.unifiedContactPictures("nobody"));
 }
 
-TEST(VCardContactsStore, AnswersAccessOnAnotherThreadAndOutlivesTheStore) {
-  std::promise<std::pair<bool, std::thread::id>> answer;
-  VCardContactsStore({"/nonexistent"}).requestAccess([&](bool granted) {
-    answer.set_value({granted, std::this_thread::get_id()});
-  });  // the store is gone before the answer may have come
-  const auto [granted, thread] = answer.get_future().get();
-  EXPECT_TRUE(granted && thread != std::this_thread::get_id());
-}
-
-// A check of the locations stuck in the file system (a dead network mount)
-// must not hold up whoever lets the store go: the requester's deadline alone
-// decides how long a dump waits.
-TEST(VCardContactsStore, LettingGoDoesNotWaitForAStuckAccessCheck) {
-  auto release = std::make_shared<std::binary_semaphore>(0);
-  const LocationsCheck stuck = [release](const std::vector<std::string>&) {
-    return release->try_acquire_for(std::chrono::seconds(3));
-  };
-  const auto start = std::chrono::steady_clock::now();
-  VCardContactsStore(std::vector<std::string>{"/"}, stuck).requestAccess([](bool) {});
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-  release->release();
+// A `file:` picture counts, whatever its format, inside the store's folders,
+// a listed file's own among them, and not beside them (which files count
+// there is the linked picture's test).
+TEST(VCardContactsStore, LinkedPicturesCountOnlyInsideItsFolders) {
+  test::ScopedTempDir dir;
+  for (const char* name : {"book/face.txt", "listed/face.txt", "beside.txt"}) test::writeFile(dir / name, name);
+  const auto linking = [&](const std::string& path) { return card(path, "PHOTO;VALUE=uri:file://" + dir / path + "\r\n"); };
+  test::writeFile(dir / "book/a.vcf", linking("book/face.txt") + linking("beside.txt"));
+  test::writeFile(dir / "listed/one.vcf", linking("listed/face.txt"));
+  VCardContactsStore store({dir / "book", dir / "listed/one.vcf"});
+  std::vector<std::string> faces;
+  for (const Contact& contact : walk(store))
+    if (contact.imageDataAvailable) faces.push_back(*store.unifiedContactPictures(contact.identifier)->imageData);
+  EXPECT_EQ(faces, (std::vector<std::string>{"book/face.txt", "listed/face.txt"}));
 }
 
 }  // namespace

@@ -31,9 +31,7 @@ size_t findLineEnd(std::string_view text, size_t from) {
 
 }  // namespace
 
-ContentLineReader::ContentLineReader(std::string_view text) : text_(text) {
-  if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // Windows tools start with a byte-order mark
-}
+ContentLineReader::ContentLineReader(std::string_view text) : text_(text) {}
 
 size_t ContentLineReader::physicalEnd(size_t from) const { return findLineEnd(text_, from); }
 
@@ -45,6 +43,9 @@ size_t ContentLineReader::afterLineEnd(size_t end) const {
 }
 
 bool ContentLineReader::next(RawLine& line) {
+  // Windows tools start a file with a byte-order mark, and files joined
+  // together keep each one's.
+  if (text_.substr(pos_).starts_with("\xEF\xBB\xBF")) pos_ += 3;
   if (pos_ >= text_.size()) return false;
   const size_t start = pos_;
   size_t end = physicalEnd(start);

@@ -1,9 +1,9 @@
 // Splits vCard text into logical content lines: a physical line ends at every
 // LF, CR LF or lone CR (a run of CRs, with or without an LF after it, counts
 // once), whatever the rest of the file uses; a physical line that starts with
-// a blank or a tab continues the one before it. A UTF-8 byte-order mark before the first line
-// is skipped. The lines are
-// views into the text, folds included, so a long picture line is never copied.
+// a blank or a tab continues the one before it. A UTF-8 byte-order mark at
+// the start of a line is skipped. The lines are views into the text, folds
+// included, so a long picture line is never copied.
 // A reader belongs to one thread; the functions are pure.
 #pragma once
 

@@ -1,6 +1,7 @@
 // Walking the cards of one vCard text; see vcard_reader.h.
 #include "sources/vcard/vcard_reader.h"
 
+#include <utility>
 #include <vector>
 
 #include "base/ascii_case.h"
@@ -22,12 +23,28 @@ void readVCards(std::string_view text, const VCardNeeds& needs, const std::funct
   std::vector<VCardBuilder> open;  // innermost last
   size_t passedOver = 0;           // cards open below kMaxVCardDepth
   size_t nextPosition = firstPosition;
+  bool afterAgent = false;         // the line before was an AGENT property
   RawLine line;
   VCardProperty property;
-  while (lines.next(line)) {
+  // Hands out the cards still open, innermost first: they keep what they hold.
+  const auto closeOpenCards = [&] {
+    for (; !open.empty(); open.pop_back()) {
+      VCardCard card = open.back().finish();
+      visit(card);
+    }
+    passedOver = 0;
+  };
+  for (size_t lineStart = 0; lines.next(line); lineStart = lines.offset()) {
     if (!parseProperty(line.text, line.folded, property)) continue;
+    const bool followsAgent = std::exchange(afterAgent, property.is("AGENT"));
     if (property.is("BEGIN")) {
       if (!namesVCard(property.rawValue)) continue;
+      // Only an agent's card nests; any other BEGIN starts a card of its own
+      // after the ones left open, which are done with.
+      if (!followsAgent && !open.empty()) {
+        closeOpenCards();
+        if (onProgress) onProgress(lineStart, nextPosition - firstPosition);
+      }
       if (open.size() < kMaxVCardDepth)
         open.emplace_back(nextPosition++, needs);
       else
@@ -53,9 +70,5 @@ void readVCards(std::string_view text, const VCardNeeds& needs, const std::funct
     }
     open.back().add(property, line.folded);
   }
-  if (!endsText) return;
-  for (; !open.empty(); open.pop_back()) {  // cut short by the end of the text
-    VCardCard card = open.back().finish();
-    visit(card);
-  }
+  if (endsText) closeOpenCards();  // cut short by the end of the text
 }
