@@ -12,7 +12,8 @@
 #include "sources/eds/eds_glib.h"
 
 /// Whether the session bus has the source registry or can start it. False
-/// when there is no bus to reach or it does not know the registry.
+/// when there is no bus to reach, it does not know the registry, or it does
+/// not answer within a few seconds.
 bool edsOfferedOnSessionBus();
 
 /// How an attempt to reach the registry ended.
