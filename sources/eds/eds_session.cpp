@@ -167,11 +167,16 @@ std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const
   return sources;
 }
 
+bool edsSourceIsLocal(ESource* source, const char* extension) {
+  if (!e_source_has_extension(source, extension)) return false;
+  const char* backend = e_source_backend_get_backend_name(E_SOURCE_BACKEND(e_source_get_extension(source, extension)));
+  return backend && std::strcmp(backend, "local") == 0;
+}
+
 namespace {
 
 /// Whether the registry answers with its sources, asked in one call: the
-/// walk that follows a grant builds the registry's client, and building it
-/// twice was a quarter of a contacts dump.
+/// walk that follows a grant builds the registry's client, which costs more.
 EdsReach registryListsSources() {
   const EdsReach reach = pingRegistry();
   if (reach != EdsReach::answered) return reach;

@@ -33,6 +33,10 @@ EdsRegistry openEdsRegistry();
 /// E_SOURCE_EXTENSION_ADDRESS_BOOK), in order of display name, then UID.
 std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const char* extension);
 
+/// Whether `source` keeps its data in local files on this machine (backend
+/// "local" for its `extension`), not with an account elsewhere.
+bool edsSourceIsLocal(ESource* source, const char* extension);
+
 /// The wait time of the client connect calls that means "do not wait for
 /// the backend to report itself online": waiting stalls about half a minute
 /// per source on a machine without network.
