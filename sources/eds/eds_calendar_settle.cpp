@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "sources/eds/eds_glib.h"
 #include "sources/eds/eds_session.h"
@@ -71,7 +72,7 @@ void crossOff(ECalClientView*, GSList* items, gpointer awaited) {
   for (GSList* item = items; item; item = item->next) {
     const char* uid = i_cal_component_get_uid(static_cast<ICalComponent*>(item->data));
     std::string contact = uid ? uid : "";
-    for (std::string suffix : kItemSuffixes)
+    for (std::string_view suffix : kItemSuffixes)
       if (contact.ends_with(suffix)) contact.resize(contact.size() - suffix.size());
     static_cast<std::set<std::string>*>(awaited)->erase(contact);
   }
