@@ -1,8 +1,6 @@
 // Which modules each dump loads, and what a damaged module leaves: the
 // desktop store's module only where a session bus may offer that store, the
 // calendar reader's only for the calendar.
-#include "sources/machine_stores.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,7 +13,8 @@ using Environment = std::map<std::string, std::optional<std::string>>;
 
 TEST(MachineStores, EachDumpLoadsTheModulesOfItsStoresOnly) {
   test::ScopedTempDir dir;
-  const Environment files = {{"LD_DEBUG", "files"}, {"HOME", dir.path()}, {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "bus"},
+  const Environment files = {{"LD_DEBUG", "files"}, {"HOME", dir.path()},
+                             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "bus"},
                              {"TOVANA_MERVO_CALENDARS", dir.path()}, {"TOVANA_MERVO_CONTACTS", dir.path()}};
   Environment desktop = files;
   desktop["TOVANA_MERVO_CALENDARS"] = desktop["TOVANA_MERVO_CONTACTS"] = std::nullopt;

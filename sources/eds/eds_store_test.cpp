@@ -193,7 +193,8 @@ TEST(EdsContacts, GivesThePeopleAndFacesOfTheSameFilesAndSaysNothingOnStandardEr
   const Environment files = home.env("TOVANA_MERVO_CONTACTS", dir / "all.vcf");
   const test::ProgramRun people = home.run({"--contacts-dump"}), scanned = home.run({"--contact-faces-scan"});
   EXPECT_EQ(people.err + scanned.err, "");
-  const nlohmann::json scan = resultOf(scanned), scanOfFiles = resultOf(test::runProgram({"--contact-faces-scan"}, files));
+  const nlohmann::json scan = resultOf(scanned),
+                       scanOfFiles = resultOf(test::runProgram({"--contact-faces-scan"}, files));
   EXPECT_EQ(resultOf(people), resultOf(test::runProgram({"--contacts-dump"}, files)));
   EXPECT_EQ(withoutIdentifiers(scan), withoutIdentifiers(scanOfFiles));
   EXPECT_EQ(exportedFaces(scan, [&](auto args) { return home.run(args); }),
@@ -218,7 +219,8 @@ TEST(EdsChoice, OnlyABusWithTheStoreIsReadAndOnlyOneThatDeniesItRefuses) {
   const UniqueFd mute(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
   mutePath.copy(address.sun_path, sizeof address.sun_path - 1);
-  ASSERT_TRUE(bind(mute.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(mute.get(), 8) == 0);
+  ASSERT_TRUE(bind(mute.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              listen(mute.get(), 8) == 0);
   Environment muteBus = noBus;
   muteBus["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + mutePath;
   const std::string conf = test::sourceDir() + "/sources/eds/test-bus-";
