@@ -18,7 +18,8 @@ void EdsCalendarStore::enumerateEvents(double fromUnix, double toUnix,
   EdsRegistry registry = openEdsRegistry();
   if (!registry.registry) return;
   ICalZoneCache zones;
+  const gint64 settleDeadline = g_get_monotonic_time() + kCalendarSettleMicroseconds;
   for (const GObjectPtr<ESource>& source : enabledSources(registry.registry.get(), E_SOURCE_EXTENSION_CALENDAR))
-    readCalendarTexts(source.get(), *query,
+    readCalendarTexts(registry.registry.get(), source.get(), *query, settleDeadline,
                       [&](const std::string& text) { readICalendarEvents(text, window, zones, visit); });
 }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "sources/eds/eds_calendar_settle.h"
 #include "sources/eds/eds_glib.h"
 #include "sources/eds/eds_session.h"
 
@@ -153,13 +154,14 @@ std::optional<std::string> windowQuery(const EventWindow& window) {
          serverTime(window.toUnix + kWideningSeconds) + "\")))";
 }
 
-bool readCalendarTexts(ESource* source, const std::string& query,
+bool readCalendarTexts(ESourceRegistry* registry, ESource* source, const std::string& query, gint64 settleDeadline,
                        const std::function<void(const std::string& text)>& read) {
   GErrorOwner error;
   GObjectPtr<EClient> connected(
       e_cal_client_connect_sync(source, E_CAL_CLIENT_SOURCE_TYPE_EVENTS, kConnectWithoutWaiting, nullptr, error.out()));
   if (!connected) return false;
   ECalClient* client = E_CAL_CLIENT(connected.get());
+  if (!calendarSettled(registry, source, client, settleDeadline)) return false;
   GObjectList found;
   if (!e_cal_client_get_object_list_sync(client, query.c_str(), found.out(), nullptr, error.out())) return false;
   SourceZones zones(client);

@@ -22,9 +22,15 @@
 /// series. Nothing for a window that matches nothing.
 std::optional<std::string> windowQuery(const EventWindow& window);
 
+/// How long a dump waits at most for its calendars to settle: as long as it
+/// waits for access.
+inline constexpr gint64 kCalendarSettleMicroseconds = 120 * G_USEC_PER_SEC;
+
 /// Calls `read` with VCALENDAR texts that together hold the events of
-/// calendar `source` for `query`, each series whole within one text; false
-/// when the source cannot be opened or read. Does not wait for the source's
-/// backend to report itself online.
-bool readCalendarTexts(ESource* source, const std::string& query,
+/// calendar `source` of `registry` for `query`, each series whole within one
+/// text, once the calendar has settled (see eds_calendar_settle.h); false,
+/// without a call, when the source cannot be opened or read or has not
+/// settled by `settleDeadline`. Does not wait for the source's backend to
+/// report itself online.
+bool readCalendarTexts(ESourceRegistry* registry, ESource* source, const std::string& query, gint64 settleDeadline,
                        const std::function<void(const std::string& text)>& read);

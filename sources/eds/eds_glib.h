@@ -1,10 +1,11 @@
 // Owners for the GLib values the desktop store handles: GObject references,
-// errors and lists of object references, each freed once by its owner.
-// Owners belong to one thread at a time.
+// errors and lists of object references, each freed once by its owner; and
+// a bounded wait on a main context. Owners belong to one thread at a time.
 #pragma once
 
 #include <glib-object.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,3 +53,8 @@ class GObjectList {
  private:
   GSList* list_ = nullptr;
 };
+
+/// Runs `context` on the calling thread, which must be free to own it,
+/// until `done` answers true or `deadline` (g_get_monotonic_time) passes;
+/// whether `done` answered true.
+bool iterateUntil(GMainContext* context, gint64 deadline, const std::function<bool()>& done);

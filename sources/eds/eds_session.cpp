@@ -12,23 +12,30 @@
 namespace {
 
 constexpr const char* kRegistryName = "org.gnome.evolution.dataserver.Sources5";
-/// The bus itself answers within milliseconds; a bus that does not answer
-/// in this time is treated as absent.
-constexpr int kBusCallMilliseconds = 10000;
+/// How long the choice of store may take: the bus itself answers within
+/// milliseconds, and one that accepts and never answers must not hold up a
+/// run that goes on to read the files.
+constexpr gint64 kChoiceMicroseconds = 3 * G_USEC_PER_SEC;
 constexpr const char* kRegistryPath = "/org/gnome/evolution/dataserver/SourceManager";
 /// Starting the registry on a busy machine may take a while; the callers'
 /// own deadlines are longer still.
 constexpr int kRegistryStartMilliseconds = 120000;
 constexpr gint64 kSourcesWaitMicroseconds = 10 * G_USEC_PER_SEC;
 
-GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters, const char* replyType) {
-  return g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                     method, parameters, G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NONE,
-                                     kBusCallMilliseconds, nullptr, nullptr);
+/// The milliseconds left until `deadline` on the monotonic clock, at least 1.
+int millisecondsUntil(gint64 deadline) {
+  return static_cast<int>(std::max<gint64>(1, (deadline - g_get_monotonic_time()) / 1000));
 }
 
-bool registryRunning(GDBusConnection* bus) {
-  GVariant* reply = callBus(bus, "NameHasOwner", g_variant_new("(s)", kRegistryName), "(b)");
+GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters, const char* replyType,
+                  gint64 deadline) {
+  return g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                     method, parameters, G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NONE,
+                                     millisecondsUntil(deadline), nullptr, nullptr);
+}
+
+bool registryRunning(GDBusConnection* bus, gint64 deadline) {
+  GVariant* reply = callBus(bus, "NameHasOwner", g_variant_new("(s)", kRegistryName), "(b)", deadline);
   if (!reply) return false;
   gboolean owned = FALSE;
   g_variant_get(reply, "(b)", &owned);
@@ -36,8 +43,8 @@ bool registryRunning(GDBusConnection* bus) {
   return owned;
 }
 
-bool registryActivatable(GDBusConnection* bus) {
-  GVariant* reply = callBus(bus, "ListActivatableNames", nullptr, "(as)");
+bool registryActivatable(GDBusConnection* bus, gint64 deadline) {
+  GVariant* reply = callBus(bus, "ListActivatableNames", nullptr, "(as)", deadline);
   if (!reply) return false;
   GVariantIter* names = nullptr;
   g_variant_get(reply, "(as)", &names);
@@ -47,6 +54,34 @@ bool registryActivatable(GDBusConnection* bus) {
   g_variant_iter_free(names);
   g_variant_unref(reply);
   return found;
+}
+
+/// The shared session connection, or nothing when it is not made by
+/// `deadline`. Connecting is asked for on a main context of this call's own
+/// and given up at the deadline: the blocking call has no time limit, and a
+/// bus that accepts and never answers its handshake would hold it for ever.
+GObjectPtr<GDBusConnection> sessionBusBy(gint64 deadline) {
+  struct Attempt {
+    GObjectPtr<GDBusConnection> bus;
+    bool ended = false;
+  } attempt;
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  GObjectPtr<GCancellable> cancellable(g_cancellable_new());
+  g_bus_get(G_BUS_TYPE_SESSION, cancellable.get(), [](GObject*, GAsyncResult* result, gpointer data) {
+    auto* attempt = static_cast<Attempt*>(data);
+    attempt->bus.reset(g_bus_get_finish(result, nullptr));
+    attempt->ended = true;
+  }, &attempt);
+  if (!iterateUntil(context, deadline, [&attempt] { return attempt.ended; })) {
+    // A cancelled attempt still ends through its callback (a bus that takes
+    // the handshake and never greets is given up by GLib itself).
+    g_cancellable_cancel(cancellable.get());
+    while (!attempt.ended) g_main_context_iteration(context, TRUE);
+  }
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  return std::move(attempt.bus);
 }
 
 std::string textOf(const char* text) { return text ? text : ""; }
@@ -71,10 +106,11 @@ EdsReach pingRegistry() {
 }  // namespace
 
 bool edsOfferedOnSessionBus() {
+  const gint64 deadline = g_get_monotonic_time() + kChoiceMicroseconds;
   // The shared session connection is the one the client libraries use next.
-  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  GObjectPtr<GDBusConnection> bus = sessionBusBy(deadline);
   if (!bus) return false;
-  return registryRunning(bus.get()) || registryActivatable(bus.get());
+  return registryRunning(bus.get(), deadline) || registryActivatable(bus.get(), deadline);
 }
 
 namespace {
@@ -131,11 +167,16 @@ std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const
   return sources;
 }
 
+bool edsSourceIsLocal(ESource* source, const char* extension) {
+  if (!e_source_has_extension(source, extension)) return false;
+  const char* backend = e_source_backend_get_backend_name(E_SOURCE_BACKEND(e_source_get_extension(source, extension)));
+  return backend && std::strcmp(backend, "local") == 0;
+}
+
 namespace {
 
 /// Whether the registry answers with its sources, asked in one call: the
-/// walk that follows a grant builds the registry's client, and building it
-/// twice was a quarter of a contacts dump.
+/// walk that follows a grant builds the registry's client, which costs more.
 EdsReach registryListsSources() {
   const EdsReach reach = pingRegistry();
   if (reach != EdsReach::answered) return reach;

@@ -12,7 +12,8 @@
 #include "sources/eds/eds_glib.h"
 
 /// Whether the session bus has the source registry or can start it. False
-/// when there is no bus to reach or it does not know the registry.
+/// when there is no bus to reach, it does not know the registry, or it does
+/// not answer within a few seconds.
 bool edsOfferedOnSessionBus();
 
 /// How an attempt to reach the registry ended.
@@ -31,6 +32,10 @@ EdsRegistry openEdsRegistry();
 /// The enabled sources with `extension` (E_SOURCE_EXTENSION_CALENDAR,
 /// E_SOURCE_EXTENSION_ADDRESS_BOOK), in order of display name, then UID.
 std::vector<GObjectPtr<ESource>> enabledSources(ESourceRegistry* registry, const char* extension);
+
+/// Whether `source` keeps its data in local files on this machine (backend
+/// "local" for its `extension`), not with an account elsewhere.
+bool edsSourceIsLocal(ESource* source, const char* extension);
 
 /// The wait time of the client connect calls that means "do not wait for
 /// the backend to report itself online": waiting stalls about half a minute

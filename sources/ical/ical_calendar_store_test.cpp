@@ -55,17 +55,6 @@ TEST(ICalCorpus, EveryFileReads) {
   EXPECT_GT(events, 5000u);
 }
 
-TEST(CalendarDumpProgram, OnlyTheCalendarDumpLoadsLibical) {
-  test::ScopedTempDir dir;
-  std::map<std::string, std::optional<std::string>> env = {
-      {"LD_DEBUG", "files"}, {"TOVANA_MERVO_CALENDARS", dir.path()}, {"TOVANA_MERVO_CONTACTS", dir.path()}};
-  EXPECT_NE(test::runProgram({"--calendar-dump"}, env).err.find("libical.so"), std::string::npos);
-  for (const char* mode : {"--canary", "--contacts-dump"}) {
-    std::string err = test::runProgram({mode}, env).err;
-    EXPECT_TRUE(err.find("libical") == std::string::npos && err.find("libicu") == std::string::npos) << mode << ": " << err;
-  }
-}
-
 // As a user whom file permissions bind, a calendar folder that cannot be read
 // is refused access.
 TEST(CalendarDumpProgram, AnUnreadableCalendarIsRefused) {
