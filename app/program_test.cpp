@@ -12,7 +12,7 @@ using test::runProgram;
 using test::ScopedTempDir;
 
 // What scripts read of the informational runs: a mode among the arguments
-// runs whatever else is there; --help and --version print one text
+// runs whatever else is there; --help (or -h) and --version print one text
 // and succeed, whatever unknown arguments come with them.
 TEST(Program, ModeFlagWinsOverHelpAndVersion) {
   ScopedTempDir home;
@@ -23,8 +23,11 @@ TEST(Program, ModeFlagWinsOverHelpAndVersion) {
   EXPECT_EQ(version.find('\n'), version.size() - 1) << version;
   struct Case { std::vector<std::string> args; int status; std::string out; } cases[] = {
       {{"--help", "--tick"}, 1, ""},
+      {{"-h", "--tick"}, 1, ""},
       {{"--version", "--tick"}, 1, ""},
       {{"--help", "--canary"}, 2, "refused " + home / ".local/share\n"},
+      {{"-h"}, 0, help},
+      {{"--unknown", "-h"}, 0, help},
       {{"--version", "--unknown"}, 0, version},
   };
   for (const Case& c : cases) {
