@@ -1,7 +1,9 @@
 # The two commands of the README: `make run` and `make test`. Both install
 # what is missing first, then build. BUILD and SANITIZE pick another build
 # folder and sanitizer set (address or thread) for CI's extra runs. `make
-# install` honours PREFIX and DESTDIR; `make package` builds the .deb.
+# install` installs what is built (honouring PREFIX and DESTDIR) and changes
+# nothing in the build folder's ownership when run through sudo; `make
+# package` builds the .deb.
 BUILD ?= build
 PREFIX ?= /usr/local
 SANITIZE ?=
@@ -26,15 +28,12 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure --timeout 300 -j $(JOBS)
 
-# The list of installed files is kept apart: packaging rewrites CMake's own.
-install: build
-	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
-	@cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
+# Both need what make build built; neither builds nor configures.
+install:
+	@DESTDIR="$(DESTDIR)" tools/install-build install $(BUILD) $(PREFIX)
 
-# The list holds paths without DESTDIR: give the same DESTDIR as the install.
 uninstall:
-	@sed 's|^|$(DESTDIR)|' $(BUILD)/installed-files.txt | xargs -r -d '\n' rm -fv
-	@sed -n 's|^\(.*/tovana-mervo\)/[^/]*$$|$(DESTDIR)\1|p' $(BUILD)/installed-files.txt | sort -u | xargs -r rmdir --ignore-fail-on-non-empty
+	@DESTDIR="$(DESTDIR)" tools/install-build uninstall $(BUILD)
 
 package: build
 	@cd $(BUILD) && cpack -G DEB
