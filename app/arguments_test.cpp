@@ -4,14 +4,9 @@
 
 namespace {
 
-struct NumberCase {
-  std::vector<std::string> args;
-  double expected;
-};
-
 TEST(NumericArg, ReadsTheWholeNextArgumentAsANumber) {
   const double fallback = -7;
-  const std::vector<NumberCase> cases = {
+  const std::vector<std::pair<Arguments, double>> cases = {
       {{"--from", "1e9"}, 1e9},
       {{"--from", "100", "--from", "200"}, 100},  // the first occurrence counts
       {{"--to", "5", "--from", "6"}, 6},
@@ -24,11 +19,8 @@ TEST(NumericArg, ReadsTheWholeNextArgumentAsANumber) {
       {{"--from=5"}, fallback},
       {{"--FROM", "5"}, fallback},
   };
-  for (const auto& c : cases) {
-    std::string shown;
-    for (const auto& a : c.args) shown += "[" + a + "]";
-    EXPECT_EQ(numericArg(c.args, "--from", fallback), c.expected) << shown;
-  }
+  for (const auto& [args, expected] : cases)
+    EXPECT_EQ(numericArg(args, "--from", fallback), expected) << testing::PrintToString(args);
 }
 
 TEST(StringArg, TakesTheNextArgumentUnchanged) {

@@ -20,11 +20,7 @@ TEST(ChooseMode, FirstFlagInTableOrderWins) {
       {{"--Canary", "-canary", "canary"}, "window"},
       {{"--install-mode", "--from", "3"}, "window"},
   };
-  for (const auto& [args, expected] : cases) {
-    std::string shown;
-    for (const auto& a : args) shown += "[" + a + "]";
-    EXPECT_EQ(chosen(args), expected) << shown;
-  }
+  for (const auto& [args, expected] : cases) EXPECT_EQ(chosen(args), expected) << testing::PrintToString(args);
 }
 
 TEST(CalendarWindow, DefaultsReachTenYearsBackAnd400DaysAheadElseAsAsked) {

@@ -1,8 +1,10 @@
 # Installs a build into a scratch folder, as `make install` and the package
 # do, and fails unless every module the installed program can load is there
-# beside it: each name "tovana-mervo-*.so" found in the program's file, or in
-# a module it names, is one row. Usage:
-# cmake -DBUILD=build-folder -DSTAGE=scratch-folder -P data/check-install.cmake
+# beside it (each name "tovana-mervo-*.so" found in the program's file, or in
+# a module it names, is one row), and unless the installed program, run from
+# elsewhere, finds its calendar module there and reads the example calendar.
+# Usage: cmake -DBUILD=build-folder -DSOURCE=source-folder
+#              -DSTAGE=scratch-folder -P data/check-install.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${STAGE})
 execute_process(
@@ -39,7 +41,14 @@ foreach(name IN LISTS named)
   endif()
 endforeach()
 cmake_minimum_required(VERSION 3.25)
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env TOVANA_MERVO_CALENDARS=${SOURCE}/examples/calendars
+          ${STAGE}/usr/bin/tovana-mervo --calendar-dump
+  WORKING_DIRECTORY / OUTPUT_VARIABLE dump ERROR_VARIABLE dumpErrors RESULT_VARIABLE dumpStatus)
 file(REMOVE_RECURSE ${STAGE})
+if(NOT dumpStatus EQUAL 0 OR NOT dump MATCHES "^{\"ok\":true,\"items\":\\[{")
+  message(FATAL_ERROR "the installed program's --calendar-dump gave status ${dumpStatus}: ${dump}${dumpErrors}")
+endif()
 if(NOT named)
   message(FATAL_ERROR "the installed program names no module: is it the program?")
 elseif(missing)

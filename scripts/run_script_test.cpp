@@ -6,15 +6,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <set>
-#include <sstream>
 #include <thread>
 
 #include "install/mervo_paths.h"
 #include "tests/test_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,8 +33,6 @@ struct Recorded {
   }
 };
 
-std::string canonical(const std::string& path) { return std::filesystem::canonical(path); }
-
 // Runs `script` as the bundle's setup script and records what reached the
 // handler. `onText`, when given, is called inside the handler.
 Recorded runRecorded(const TestHome& home, const std::string& script,
@@ -55,36 +48,6 @@ Recorded runRecorded(const TestHome& home, const std::string& script,
     inside = false;
   });
   return recorded;
-}
-
-// The shell gets exactly the program's environment with the caller's
-// additions and the fixed PATH: nothing more, whatever the program is.
-TEST(RunScript, ChildGetsTheScriptInTheRootWithOnlyTheEnvironmentAsked) {
-  TestHome home;
-  test::ScopedEnv replaced("MERVO_REPLACED", "inherited value");
-  test::ScopedEnv path("PATH", "/nowhere:/usr/bin:/bin");
-  const std::map<std::string, std::string> extraEnv = {
-      {"MERVO_REPLACED", "from extraEnv"}, {"MERVO_ADDED", "a=b c"}, {"PATH", "/evil"}};
-  std::set<std::string> expected = {"MERVO_REPLACED=from extraEnv", "MERVO_ADDED=a=b c",
-                                    std::string("PATH=") + kScriptSearchPath};
-  for (char** entry = environ; *entry; ++entry)
-    if (!std::string_view(*entry).starts_with("PATH=") &&
-        !std::string_view(*entry).starts_with("MERVO_REPLACED="))
-      expected.insert(*entry);
-
-  const Recorded run = runRecorded(
-      home, "printf '%s\\n' \"$BASH\" \"$0\" \"$(pwd -P)\"; tr '\\0' '\\n' </proc/$$/environ\n",
-      extraEnv);
-  EXPECT_EQ(run.status, 0);
-  std::istringstream lines(run.all());
-  std::string shell, script, folder;
-  std::getline(lines, shell), std::getline(lines, script), std::getline(lines, folder);
-  EXPECT_EQ(shell + " " + script, "/bin/bash " + home.root() + "/setup.sh");
-  EXPECT_EQ(folder, canonical(home.root()));
-  std::set<std::string> seen;
-  for (std::string entry; std::getline(lines, entry);) seen.insert(entry);
-  for (const std::string& entry : seen) EXPECT_TRUE(expected.contains(entry)) << "added: " << entry;
-  for (const std::string& entry : expected) EXPECT_TRUE(seen.contains(entry)) << "lost: " << entry;
 }
 
 TEST(RunScript, LargeOutputArrivesWholeInOrderOneDeliveryAtATime) {

@@ -114,21 +114,14 @@ void handToUnprivilegedUser(const std::string& path) {
 namespace {
 
 std::vector<std::string> environmentWith(const std::map<std::string, std::optional<std::string>>& env) {
-  std::map<std::string, std::string> merged;
+  std::vector<std::string> entries;
   for (char** entry = environ; *entry; ++entry) {
-    std::string text = *entry;
-    size_t equals = text.find('=');
-    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+    const std::string text = *entry;
+    if (!env.contains(text.substr(0, text.find('=')))) entries.push_back(text);
   }
-  for (const auto& [name, value] : env) {
-    if (value)
-      merged[name] = *value;
-    else
-      merged.erase(name);
-  }
-  std::vector<std::string> envText;
-  for (const auto& [name, value] : merged) envText.push_back(name + "=" + value);
-  return envText;
+  for (const auto& [name, value] : env)
+    if (value) entries.push_back(name + "=" + *value);
+  return entries;
 }
 
 /// The command line that starts `path` as `options` ask: through prlimit for
