@@ -17,7 +17,8 @@ CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DMERVO_SANITIZE=$(SANITIZE)
 all: build
 
 # A folder is configured once: without the tests when `make run` makes it
-# (so that running needs no test library), with them from `make build` on.
+# (so that running needs no test library), with them from `make build` on,
+# and again when asked for another sanitizer.
 program:
 	@tools/install-deps run
 	@[ -f $(BUILD)/build.ninja ] || $(CONFIGURE) -DMERVO_TESTS=OFF >/dev/null
@@ -25,8 +26,8 @@ program:
 
 build:
 	@tools/install-deps run test
-	@grep -qsx 'MERVO_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt && [ -f $(BUILD)/build.ninja ] || \
-	  $(CONFIGURE) -DMERVO_TESTS=ON >/dev/null
+	@grep -qsx 'MERVO_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt && [ -f $(BUILD)/build.ninja ] && \
+	  grep -qsx 'MERVO_SANITIZE:STRING=$(SANITIZE)' $(BUILD)/CMakeCache.txt || $(CONFIGURE) -DMERVO_TESTS=ON >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: program
