@@ -57,6 +57,7 @@ std::string versionText() { return std::string("tovana-mervo ") + MERVO_VERSION 
 
 void runHelpOrVersion(const Arguments& args) {
   // A text that did not reach standard output is a failure the caller sees.
-  if (hasArgument(args, "--help") || hasArgument(args, "-h")) std::exit(writeAll(STDOUT_FILENO, helpText()) ? 0 : 1);
+  if (hasArgument(args, "--help") || hasArgument(args, "-h"))
+    std::exit(writeAll(STDOUT_FILENO, helpText()) ? 0 : 1);
   if (hasArgument(args, "--version")) std::exit(writeAll(STDOUT_FILENO, versionText()) ? 0 : 1);
 }
