@@ -41,7 +41,7 @@ install:
 	@DESTDIR="$(DESTDIR)" tools/install-build install $(BUILD) $(PREFIX)
 
 uninstall:
-	@DESTDIR="$(DESTDIR)" tools/install-build uninstall $(BUILD)
+	@tools/install-build uninstall $(BUILD)
 
 package: build
 	@tools/install-deps package
