@@ -2,41 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
-struct NumberCase {
-  std::vector<std::string> args;
-  double expected;
-};
-
-TEST(NumericArg, ReadsWhatStrtodReadsInWhole) {
+TEST(NumericArg, ReadsTheWholeNextArgumentAsANumber) {
   const double fallback = -7;
-  const std::vector<NumberCase> cases = {
+  const std::vector<std::pair<Arguments, double>> cases = {
       {{"--from", "1e9"}, 1e9},
-      {{"--from", "+12.5"}, 12.5},
-      {{"--from", "0x1p4"}, 16},
-      {{"--from", "INF"}, INFINITY},
       {{"--from", "100", "--from", "200"}, 100},  // the first occurrence counts
       {{"--to", "5", "--from", "6"}, 6},
       {{"--from", " 5"}, fallback},
       {{"--from", "5 "}, fallback},
       {{"--from", "12abc"}, fallback},
-      {{"--from", "1,5"}, fallback},
       {{"--from", ""}, fallback},
       {{"--from"}, fallback},  // last: nothing follows
       {{}, fallback},
       {{"--from=5"}, fallback},
       {{"--FROM", "5"}, fallback},
   };
-  for (const auto& c : cases) {
-    std::string shown;
-    for (const auto& a : c.args) shown += "[" + a + "]";
-    EXPECT_EQ(numericArg(c.args, "--from", fallback), c.expected) << shown;
-  }
-  EXPECT_TRUE(std::isnan(numericArg({"--from", "nan"}, "--from", 0)));
-  EXPECT_EQ(numericArg({"--from", "1e999"}, "--from", 0), INFINITY);
+  for (const auto& [args, expected] : cases)
+    EXPECT_EQ(numericArg(args, "--from", fallback), expected) << testing::PrintToString(args);
 }
 
 TEST(StringArg, TakesTheNextArgumentUnchanged) {

@@ -39,7 +39,7 @@ std::string helpText() {
          column("", "(default: ten years back to 400 days ahead)") +
          column("--id ID, --out PATH", "the contact and the file of --contact-face") +
          column("--install-mode", "--setup gives its script TOVANA_INSTALL_MODE=1") +
-         column("--help, --version", "print this help or the version") +
+         column("-h, --help, --version", "print this help or the version") +
          "\nEnvironment:\n" +
          column("TOVANA_MERVO_ROOT", "the bundle (~/Developer/Tovana/tovana-capture)") +
          column("TOVANA_MERVO_CALENDARS", "':'-separated iCalendar files and folders") +
@@ -57,6 +57,7 @@ std::string versionText() { return std::string("tovana-mervo ") + MERVO_VERSION 
 
 void runHelpOrVersion(const Arguments& args) {
   // A text that did not reach standard output is a failure the caller sees.
-  if (hasArgument(args, "--help")) std::exit(writeAll(STDOUT_FILENO, helpText()) ? 0 : 1);
+  if (hasArgument(args, "--help") || hasArgument(args, "-h"))
+    std::exit(writeAll(STDOUT_FILENO, helpText()) ? 0 : 1);
   if (hasArgument(args, "--version")) std::exit(writeAll(STDOUT_FILENO, versionText()) ? 0 : 1);
 }

@@ -14,6 +14,6 @@ std::string helpText();
 std::string versionText();
 
 /// Prints helpText() or versionText() to standard output and exits 0 when
-/// `args` holds --help or --version (--help first); returns otherwise. Called
-/// after the mode table, so a mode flag anywhere wins over both.
+/// `args` holds --help (or -h) or --version (the help first); returns
+/// otherwise. Called after the mode table, so a mode flag anywhere wins.
 void runHelpOrVersion(const Arguments& args);

@@ -31,23 +31,6 @@ TEST(Utf8Text, RepairsEachIllFormedSubpartOnce) {
   }
 }
 
-TEST(Utf8Text, FindsOnlyTailsThatMayStillComplete) {
-  const std::vector<std::pair<std::string, size_t>> cases = {
-      {"", 0},
-      {"abc", 0},
-      {"ab\xC3", 1},
-      {"\xE2\x82", 2},
-      {"x\xF0\x9F\x98", 3},
-      {"\xF0\x9F\x98\x80", 0},  // complete
-      {"a\xFF", 0},             // never valid
-      {"a\xE0\x80", 0},         // overlong start, never valid
-      {"a\xED\xA0", 0},         // surrogate start, never valid
-      {"\xC3\xA9\xC3", 1},
-  };
-  for (const auto& [input, expected] : cases)
-    EXPECT_EQ(incompleteUtf8Tail(input), expected) << testing::PrintToString(input);
-}
-
 // The fast validator and the repairing scanner are written apart: on every
 // string of up to four bytes drawn from the edges of the encoding's ranges
 // they must agree on what is valid. A byte that is never valid after the

@@ -14,19 +14,15 @@ using test::ScopedTempDir;
 TEST(MervoPaths, RootFollowsTheEnvironmentOnEveryCall) {
   ScopedTempDir home;
   ScopedEnv homeEnv("HOME", home.path());
-  const std::string byDefault = home / "Developer/Tovana/tovana-capture";
-  {
-    ScopedEnv unset("TOVANA_MERVO_ROOT", std::nullopt);
-    EXPECT_EQ(MervoPaths::root(), byDefault);
+  const std::pair<std::optional<std::string>, std::string> rows[] = {
+      {std::nullopt, home / "Developer/Tovana/tovana-capture"},
+      {"", home / "Developer/Tovana/tovana-capture"},
+      {"relative/bundle/", "relative/bundle/"},
+      {"/elsewhere", "/elsewhere"}};
+  for (const auto& [value, root] : rows) {
+    ScopedEnv set("TOVANA_MERVO_ROOT", value);
+    EXPECT_EQ(MervoPaths::root(), root) << value.value_or("(unset)");
   }
-  {
-    ScopedEnv empty("TOVANA_MERVO_ROOT", "");
-    EXPECT_EQ(MervoPaths::root(), byDefault);
-  }
-  ScopedEnv set("TOVANA_MERVO_ROOT", "relative/bundle/");
-  EXPECT_EQ(MervoPaths::root(), "relative/bundle/");
-  setenv("TOVANA_MERVO_ROOT", "/elsewhere", 1);
-  EXPECT_EQ(MervoPaths::root(), "/elsewhere");
 }
 
 TEST(HomeDirectory, FallsBackToTheUserDatabase) {

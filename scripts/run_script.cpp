@@ -6,7 +6,6 @@
 #include "install/mervo_paths.h"
 #include "scripts/child_process.h"
 #include "scripts/output_reader_thread.h"
-#include "scripts/run_script_with_shell.h"
 #include "scripts/script_environment.h"
 #include "scripts/script_output.h"
 
@@ -21,13 +20,11 @@ std::string absoluteFromHere(const std::string& path) {
   return error ? path : absolute.string();
 }
 
-ChildLaunch launchFor(const std::string& shellPath, const std::string& scriptPath,
-                      const std::vector<std::string>& arguments,
+ChildLaunch launchFor(const std::string& scriptPath,
                       const std::map<std::string, std::string>& extraEnv) {
   ChildLaunch launch;
-  launch.program = shellPath;
-  launch.arguments = {shellPath, absoluteFromHere(scriptPath)};
-  launch.arguments.insert(launch.arguments.end(), arguments.begin(), arguments.end());
+  launch.program = "/bin/bash";
+  launch.arguments = {launch.program, absoluteFromHere(scriptPath)};
   launch.environment = scriptEnvironment(extraEnv);
   launch.workingDirectory = absoluteFromHere(MervoPaths::root());
   return launch;
@@ -62,16 +59,9 @@ int32_t runWithOutput(ChildLaunch launch, OutputHandler onOutput) {
 
 }  // namespace
 
-int32_t runScriptWithShell(const std::string& shellPath, const std::string& scriptPath,
-                           const std::vector<std::string>& arguments,
-                           const std::map<std::string, std::string>& extraEnv,
-                           OutputHandler onOutput) {
-  ChildLaunch launch = launchFor(shellPath, scriptPath, arguments, extraEnv);
+int32_t runScript(const std::string& scriptPath, const std::map<std::string, std::string>& extraEnv,
+                  OutputHandler onOutput) {
+  ChildLaunch launch = launchFor(scriptPath, extraEnv);
   if (!onOutput) return runWithOwnStreams(launch);
   return runWithOutput(std::move(launch), std::move(onOutput));
-}
-
-int32_t runScript(const std::string& scriptPath, const std::vector<std::string>& arguments,
-                  const std::map<std::string, std::string>& extraEnv, OutputHandler onOutput) {
-  return runScriptWithShell("/bin/bash", scriptPath, arguments, extraEnv, std::move(onOutput));
 }

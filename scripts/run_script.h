@@ -14,7 +14,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <vector>
 
 /// Receives one decoded, valid UTF-8 piece of the script's merged standard
 /// output and standard error, unchanged (not split into lines, not trimmed).
@@ -24,7 +23,7 @@ using OutputHandler = std::function<void(const std::string& text)>;
 inline constexpr const char* kScriptSearchPath =
     "/usr/local/bin:/opt/homebrew/bin:/usr/bin:/bin:/usr/sbin:/sbin";
 
-/// Runs `/bin/bash scriptPath arguments...` with the working directory
+/// Runs `/bin/bash scriptPath` with the working directory
 /// MervoPaths::root() (a relative root, like a relative scriptPath, is resolved
 /// against the program's current directory before the child starts), the program's
 /// environment plus `extraEnv`, and PATH fixed. With `onOutput` the script's
@@ -38,6 +37,5 @@ inline constexpr const char* kScriptSearchPath =
 /// Returns the script's exit status, 128 + the signal number when a signal
 /// ended it, or kCannotStartStatus (127) when the shell could not be started.
 int32_t runScript(const std::string& scriptPath,
-                  const std::vector<std::string>& arguments = {},
                   const std::map<std::string, std::string>& extraEnv = {},
                   OutputHandler onOutput = nullptr);

@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "base/program_modules.h"
 #include "scripts/run_script.h"
 
 extern char** environ;
@@ -15,10 +14,7 @@ bool isVariableName(std::string_view name) {
 
 }  // namespace
 
-std::vector<std::string> scriptEnvironment(const std::map<std::string, std::string>& callerEnv) {
-  // A script calls back the very program that started it, installed or not.
-  std::map<std::string, std::string> extraEnv = callerEnv;
-  if (const std::string self = programPath(); !self.empty()) extraEnv.try_emplace(kProgramVariable, self);
+std::vector<std::string> scriptEnvironment(const std::map<std::string, std::string>& extraEnv) {
   std::vector<std::string> entries;
   for (char** entry = environ; entry && *entry; ++entry) {
     const std::string_view text(*entry);

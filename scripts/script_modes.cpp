@@ -33,5 +33,5 @@ void runSetupMode(bool installMode) {
   const auto copyToStandardOutput = [](const std::string& text) {
     writeAll(STDOUT_FILENO, text);
   };
-  std::exit(runScript(MervoPaths::setupScript(), {}, extraEnv, copyToStandardOutput));
+  std::exit(runScript(MervoPaths::setupScript(), extraEnv, copyToStandardOutput));
 }

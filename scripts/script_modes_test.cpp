@@ -1,30 +1,27 @@
 // The --tick and --setup modes, through the built program as callers run it.
 #include "scripts/script_modes.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
+#include <set>
+#include <sstream>
 
-#include "base/unique_fd.h"
-#include "scripts/test_bundle.h"
+#include "tests/test_support.h"
 
 extern char** environ;
 
 namespace {
 
 using test::runProgram;
-using test::TestBundle;
+using test::TestHome;
 
-const std::vector<std::vector<std::string>> kScriptModes = {
-    {"--tick"}, {"--setup"}, {"--setup", "--install-mode"}};
+using Args = std::vector<std::string>;
 
-std::string joined(const std::vector<std::string>& args) {
+const std::vector<Args> kScriptModes = {{"--tick"}, {"--setup"}, {"--setup", "--install-mode"}};
+
+std::string joined(const Args& args) {
   std::string text;
   for (const std::string& arg : args) text += arg + " ";
   return text;
@@ -46,53 +43,34 @@ TEST(ScriptModes, MissingBundleIsReportedAndNothingRuns) {
   EXPECT_FALSE(std::filesystem::exists(parent / "bundle/ran"));
 }
 
-TEST(ScriptModes, TickSharesTheProgramsStreamsAndPassesItsStatusOn) {
-  TestBundle bundle;
-  bundle.writeSetup("echo setup must not run\n");
-  bundle.writeTick("echo to out; echo to err >&2; exit 4\n");
-  const auto run = runProgram({"--tick"}, {{"TOVANA_MERVO_ROOT", bundle.root()}});
-  EXPECT_EQ(run.status, 4);
-  EXPECT_EQ(run.out, "to out\n");
-  EXPECT_EQ(run.err, "to err\n");
-}
-
-TEST(ScriptModes, SetupCopiesMergedOutputToStandardOutput) {
-  TestBundle bundle;
-  for (const auto& [script, out, status] : std::vector<std::tuple<std::string, std::string, int>>{
-           {"echo step 1; echo warning >&2; printf 'no line end'; exit 6\n",
-            "step 1\nwarning\nno line end", 6},
-           {"echo about to die; kill -TERM $$\n", "about to die\n", 128 + SIGTERM},
-       }) {
-    bundle.writeSetup(script);
-    const auto run = runProgram({"--setup"}, {{"TOVANA_MERVO_ROOT", bundle.root()}});
-    EXPECT_EQ(run.status, status) << script;
-    EXPECT_EQ(run.out, out) << script;
-    EXPECT_EQ(run.err, "") << script;
-  }
-}
-
-// The install mode is forced only with its flag; the program the script
-// calls back is always this one.
-TEST(ScriptModes, InstallModeIsForcedOnlyWithItsFlag) {
-  TestBundle bundle;
-  bundle.writeSetup("echo \"${TOVANA_INSTALL_MODE-unset} $TOVANA_MERVO_BIN\"\n");
-  const std::string self = std::filesystem::canonical(MERVO_BINARY).string();
-  struct Case {
-    std::vector<std::string> args;
-    std::optional<std::string> inherited;
-    std::string seen;
-  };
-  for (const Case& c : std::vector<Case>{
-           {{"--setup"}, std::nullopt, "unset"},
-           {{"--setup"}, "7", "7"},
-           {{"--setup", "--install-mode"}, std::nullopt, "1"},
-           {{"--install-mode", "--setup"}, "7", "1"},
-       }) {
-    const auto run = runProgram(c.args, {{"TOVANA_MERVO_ROOT", bundle.root()},
-                                         {"TOVANA_INSTALL_MODE", c.inherited},
-                                         {"TOVANA_MERVO_BIN", "/elsewhere/tovana-mervo"}});
-    EXPECT_EQ(run.out, c.seen + " " + self + "\n") << joined(c.args) << c.inherited.value_or("(none)");
-    EXPECT_EQ(run.status, 0);
+// The setup script gets the caller's environment as it is, with PATH fixed
+// and, only with --install-mode, TOVANA_INSTALL_MODE=1 in place of an
+// inherited value: nothing else is added, not even where this program is.
+TEST(ScriptModes, SetupGetsTheCallersEnvironmentWithPathFixedAndTheInstallMode) {
+  TestHome home;
+  home.writeSetup("echo \"$BASH\"; tr '\\0' '\\n' </proc/$$/environ\n");
+  test::ScopedEnv path("PATH", "/nowhere:/usr/bin:/bin");
+  test::ScopedEnv program("TOVANA_MERVO_BIN", "/elsewhere/tovana-mervo");
+  for (const auto& [args, inherited] : std::vector<std::pair<Args, std::optional<std::string>>>{
+           {{"--setup"}, std::nullopt},
+           {{"--setup"}, "7"},
+           {{"--setup", "--install-mode"}, std::nullopt},
+           {{"--install-mode", "--setup"}, "7"}}) {
+    test::ScopedEnv installMode("TOVANA_INSTALL_MODE", inherited);
+    const bool forced = args.size() == 2;
+    std::set<std::string> expected = {"/bin/bash", "PATH=/usr/local/bin:/opt/homebrew/bin:/usr/bin:/bin:/usr/sbin:/sbin"};
+    if (forced) expected.insert("TOVANA_INSTALL_MODE=1");
+    for (char** entry = environ; *entry; ++entry)
+      if (!std::string_view(*entry).starts_with("PATH=") &&
+          !(forced && std::string_view(*entry).starts_with("TOVANA_INSTALL_MODE=")))
+        expected.insert(*entry);
+    const auto run = runProgram(args);
+    EXPECT_EQ(run.status, 0) << joined(args);
+    std::set<std::string> seen;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) seen.insert(line);
+    for (const std::string& line : seen) EXPECT_TRUE(expected.contains(line)) << joined(args) << "added " << line;
+    for (const std::string& line : expected) EXPECT_TRUE(seen.contains(line)) << joined(args) << "lost " << line;
   }
 }
 
@@ -110,59 +88,35 @@ TEST(ScriptModes, RelativeRootRunsTheScriptTheInstallationTestFound) {
   EXPECT_EQ(run.out, "tick in " + inside + "\n");
 }
 
-TEST(ScriptModes, SetupLosesNothingWhenItsOutputIsNonBlocking) {
-  TestBundle bundle;
-  bundle.writeSetup("seq 1 150000; echo to err >&2\n");
-  std::string expected;
-  for (int i = 1; i <= 150000; ++i) expected += std::to_string(i) + "\n";
-  expected += "to err\n";
-  // The caller made its pipe non-blocking, and reads it only later.
-  std::optional<Pipe> pipe = makePipe();
-  ASSERT_TRUE(pipe);
-  ASSERT_EQ(fcntl(pipe->writeEnd.get(), F_SETFL, O_NONBLOCK), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe->writeEnd.get(), STDOUT_FILENO);
-  std::string program = MERVO_BINARY, mode = "--setup";
-  char* argv[] = {program.data(), mode.data(), nullptr};
-  pid_t pid = -1;
-  const int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ASSERT_EQ(started, 0);
-  pipe->writeEnd.reset();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const std::optional<std::string> out = readToEnd(pipe->readEnd);
-  int status = -1;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  ASSERT_TRUE(out);
-  EXPECT_EQ(out->size(), expected.size());
-  EXPECT_TRUE(*out == expected);
-}
-
-TEST(ScriptModes, ScriptsRunWithDefaultSignalsWhateverTheCallerIgnores) {
-  TestBundle bundle;
-  bundle.writeSetup("echo set up; exit 5\n");
+// The tick shares the program's streams; the setup copies its script's merged
+// output to standard output. Both end with the script's status, or 128 + the
+// signal that ended it, whatever signals the caller ignores: bash passes an
+// ignored signal on through exec, as any caller may, and a shell started with
+// a signal ignored could not undo that itself.
+TEST(ScriptModes, PassOnTheScriptsOutputAndStatusWhateverTheCallerIgnores) {
+  TestHome home;
   struct Case {
-    std::string ignored, tick, mode;
+    std::string mode, script, ignored;
     int status;
-    std::string out;
+    std::string out, err;
   };
   for (const Case& c : std::vector<Case>{
-           {"CHLD", "exit 9", "--tick", 9, ""},
-           {"CHLD", "", "--setup", 5, "set up\n"},
-           // A shell started with a signal ignored cannot undo that itself.
-           {"CHLD INT TERM HUP", "kill -TERM $$; exit 0", "--tick", 128 + SIGTERM, ""},
-           {"INT", "kill -INT $$; exit 0", "--tick", 128 + SIGINT, ""},
+           {"--tick", "echo to out; echo to err >&2; exit 4", "", 4, "to out\n", "to err\n"},
+           {"--setup", "echo 1; echo warning >&2; printf 'no line end'; exit 6", "", 6, "1\nwarning\nno line end", ""},
+           {"--setup", "echo about to die; kill -TERM $$", "", 128 + SIGTERM, "about to die\n", ""},
+           {"--tick", "exit 9", "CHLD", 9, "", ""},
+           {"--setup", "echo set up; exit 5", "CHLD", 5, "set up\n", ""},
+           {"--tick", "kill -TERM $$; exit 0", "CHLD INT TERM HUP", 128 + SIGTERM, "", ""},
+           {"--tick", "kill -INT $$; exit 0", "INT", 128 + SIGINT, "", ""},
        }) {
-    bundle.writeTick(c.tick + "\n");
-    // bash passes an ignored signal on through exec, as any caller may.
-    const auto run = test::runExecutable(
-        "/bin/bash", {"-c", "trap '' " + c.ignored + "; exec \"$0\" " + c.mode, MERVO_BINARY},
-        {{"TOVANA_MERVO_ROOT", bundle.root()}});
-    EXPECT_EQ(run.status, c.status) << c.mode << " '" << c.tick << "' ignoring " << c.ignored;
-    EXPECT_EQ(run.out, c.out) << c.mode << " ignoring " << c.ignored;
+    home.writeSetup(c.mode == "--setup" ? c.script + "\n" : "echo setup must not run\n");
+    home.writeTick(c.script + "\n");
+    const std::string ignore = c.ignored.empty() ? "" : "trap '' " + c.ignored + "; ";
+    const auto run = test::runExecutable("/bin/bash", {"-c", ignore + "exec \"$0\" " + c.mode, MERVO_BINARY});
+    const std::string shown = c.mode + " '" + c.script + "' ignoring " + c.ignored;
+    EXPECT_EQ(run.status, c.status) << shown;
+    EXPECT_EQ(run.out, c.out) << shown;
+    EXPECT_EQ(run.err, c.err) << shown;
   }
 }
 

@@ -20,9 +20,6 @@ class Utf8ChunkDecoder {
   /// inside a character), and starts over.
   void finish(std::string& text);
 
-  /// True when bytes of an unfinished character are held back.
-  bool holdsBytes() const { return !held_.empty(); }
-
  private:
   std::string held_;  // at most three bytes
 };

@@ -1,10 +1,13 @@
 #include "tests/test_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +51,17 @@ ScopedEnv::~ScopedEnv() {
     unsetenv(name_.c_str());
 }
 
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& path) {
+  char* old = getcwd(nullptr, 0);
+  if (!old || chdir(path.c_str()) != 0) std::abort();
+  old_ = old;
+  std::free(old);
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory() {
+  if (chdir(old_.c_str()) != 0) std::abort();
+}
+
 void writeFile(const std::string& path, const std::string& content) {
   fs::path parent = fs::path(path).parent_path();
   if (!parent.empty()) fs::create_directories(parent);
@@ -60,6 +74,29 @@ std::optional<std::string> readFile(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+StartedProcess::~StartedProcess() {
+  if (pid_ > 0) kill(pid_, SIGKILL);
+  wait();
+}
+
+int StartedProcess::wait() {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+StartedProcess startInChild(const std::function<bool()>& work) {
+  const pid_t child = fork();
+  if (child != 0) return StartedProcess(child);
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) signal(signalNumber, SIG_DFL);
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+  _exit(work() ? 0 : 1);
 }
 
 void handToUnprivilegedUser(const std::string& path) {
@@ -77,21 +114,14 @@ void handToUnprivilegedUser(const std::string& path) {
 namespace {
 
 std::vector<std::string> environmentWith(const std::map<std::string, std::optional<std::string>>& env) {
-  std::map<std::string, std::string> merged;
+  std::vector<std::string> entries;
   for (char** entry = environ; *entry; ++entry) {
-    std::string text = *entry;
-    size_t equals = text.find('=');
-    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+    const std::string text = *entry;
+    if (!env.contains(text.substr(0, text.find('=')))) entries.push_back(text);
   }
-  for (const auto& [name, value] : env) {
-    if (value)
-      merged[name] = *value;
-    else
-      merged.erase(name);
-  }
-  std::vector<std::string> envText;
-  for (const auto& [name, value] : merged) envText.push_back(name + "=" + value);
-  return envText;
+  for (const auto& [name, value] : env)
+    if (value) entries.push_back(name + "=" + *value);
+  return entries;
 }
 
 /// The command line that starts `path` as `options` ask: through prlimit for
@@ -137,15 +167,11 @@ ProgramRun run(const std::string& path, const std::vector<std::string>& args, co
   else
     posix_spawn_file_actions_addclose(&actions, 1);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = 0;
-  ProgramRun ran;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  pid_t pid = -1;
+  const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0;
   posix_spawn_file_actions_destroy(&actions);
+  ProgramRun ran;
+  ran.status = StartedProcess(started ? pid : -1).wait();
   ran.out = readFile(outPath).value_or("");
   ran.err = readFile(errPath).value_or("");
   return ran;

@@ -1,7 +1,13 @@
-// Helpers shared by the tests: temporary folders, environment changes that
-// undo themselves, small file operations, and running the built program.
+// Helpers shared by the tests: temporary folders, a temporary home with a
+// capture bundle, environment and working-directory changes that undo
+// themselves, small file operations, and starting and waiting for processes
+// (the built program, any executable, or a forked copy of the test). Used by
+// one test thread.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -39,11 +45,70 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
+/// Changes the working directory and changes it back on destruction.
+class ScopedCurrentDirectory {
+ public:
+  explicit ScopedCurrentDirectory(const std::string& path);
+  ~ScopedCurrentDirectory();
+  ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
+  ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
+
+ private:
+  std::string old_;
+};
+
 /// Writes `content` to `path`, creating the folders on the way.
 void writeFile(const std::string& path, const std::string& content);
 
 /// The whole content of `path`, or nothing when it cannot be read.
 std::optional<std::string> readFile(const std::string& path);
+
+/// A temporary home folder, set as HOME, with the capture bundle root
+/// "bundle" inside it, set as TOVANA_MERVO_ROOT, for as long as it lives.
+/// Nothing is created in it until a test writes there.
+class TestHome {
+ public:
+  TestHome() : home_("HOME", dir_.path()), root_("TOVANA_MERVO_ROOT", root()) {}
+
+  std::string path(const std::string& file) const { return dir_ / file; }
+  void write(const std::string& file, const std::string& text = "") const { writeFile(path(file), text); }
+  /// Makes the home an ordinary desktop one, which the access probe grants.
+  void grantAccess() const { write(".local/share/.keep"); }
+
+  std::string root() const { return path("bundle"); }
+  /// Writes the bundle's setup.sh, which also makes the bundle count as installed.
+  void writeSetup(const std::string& script) const { write("bundle/setup.sh", script); }
+  void writeTick(const std::string& script) const { write("bundle/bin/mervo-tick.sh", script); }
+
+ private:
+  ScopedTempDir dir_;
+  ScopedEnv home_;
+  ScopedEnv root_;
+};
+
+/// A process the test started. It is waited for exactly once: by wait(), or
+/// on destruction after SIGKILL, so that a failing test neither hangs on it
+/// nor leaves it behind.
+class StartedProcess {
+ public:
+  explicit StartedProcess(pid_t pid) : pid_(pid) {}
+  ~StartedProcess();
+  StartedProcess(const StartedProcess&) = delete;
+  StartedProcess& operator=(const StartedProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  /// Waits for the process to end: its exit status, or 128 + the signal
+  /// that ended it; -1 when none was started or it was already waited for.
+  int wait();
+
+ private:
+  pid_t pid_;
+};
+
+/// Runs `work` in a forked copy of this test process, with every signal's
+/// default action and no core file; the copy exits 0 when `work` returns
+/// true, 1 otherwise.
+StartedProcess startInChild(const std::function<bool()>& work);
 
 /// What one run of a program left behind.
 struct ProgramRun {

@@ -29,6 +29,8 @@ Q_DECLARE_METATYPE(Screen)
 
 namespace {
 
+using test::TestHome;
+
 class FakeSystem final : public SystemActions {
  public:
   void openUrl(const QUrl& url) override { openedUrls.append(url); }
@@ -38,24 +40,6 @@ class FakeSystem final : public SystemActions {
 
   QList<QUrl> openedUrls;
   int reveals = 0, accessRequests = 0, endings = 0;
-};
-
-/// A temporary home with a capture bundle root inside it, set as HOME and
-/// TOVANA_MERVO_ROOT for as long as it lives.
-class TestHome {
- public:
-  TestHome() : home_("HOME", dir_.path()), root_("TOVANA_MERVO_ROOT", path("bundle")) {}
-
-  std::string path(const std::string& file) const { return dir_ / file; }
-  void write(const std::string& file, const std::string& text = "") const {
-    test::writeFile(path(file), text);
-  }
-  void grantAccess() const { write(".local/share/.keep"); }
-
- private:
-  test::ScopedTempDir dir_;
-  test::ScopedEnv home_;
-  test::ScopedEnv root_;
 };
 
 double threadCpuMs() {

@@ -11,7 +11,7 @@
 namespace {
 
 void runSetupScript(const std::shared_ptr<PendingChanges>& changes) {
-  const int32_t status = runScript(MervoPaths::setupScript(), {}, {},
+  const int32_t status = runScript(MervoPaths::setupScript(), {},
                                    [changes](const std::string& text) {
                                      changes->addOutputWaiting(text, SetupRun::kOutputWaitingLimit);
                                    });

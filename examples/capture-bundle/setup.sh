@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Example setup script: shows what the program hands a bundle script, then
 # asks the program itself what it can read. The real bundle does its work here.
-# The program tells its scripts where it is (TOVANA_MERVO_BIN), so the example
-# works from a checkout as well as installed.
+# It calls the program named by TOVANA_MERVO_BIN when its caller sets that
+# (tools/run-example does, for a checkout), else the tovana-mervo on the PATH.
 mervo=${TOVANA_MERVO_BIN:-tovana-mervo}
 
 # In install mode, turns on the systemd user timer that runs the tick every
