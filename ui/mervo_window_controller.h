@@ -74,8 +74,6 @@ class MervoWindowController : public QObject {
   /// The running access poll, or nullptr when none runs.
   QTimer* pollTimer() const { return pollTimer_; }
 
-  bool setupHasStarted() const { return setupHasStarted_; }
-
  signals:
   /// A screen has just been applied to the window.
   void screenApplied(const QString& headline);
