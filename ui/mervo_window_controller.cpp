@@ -116,7 +116,7 @@ void MervoWindowController::endProgram() { system_.endProgram(); }
 
 void MervoWindowController::applyPendingChanges() {
   if (!window_) return;
-  QString output;
+  std::string output;
   bool hasOutput = false;  // an empty piece still counts: it reveals the log
   auto flushOutput = [&] {
     if (!hasOutput) return;
@@ -132,7 +132,7 @@ void MervoWindowController::applyPendingChanges() {
             // Joined with the output just before it, so one batch is one
             // insertion and one scroll; an empty piece still reveals the log.
             hasOutput = true;
-            output += QString::fromUtf8(item.text.data(), static_cast<qsizetype>(item.text.size()));
+            output += item.text;
           } else if constexpr (std::is_same_v<Item, Screen>) {
             flushOutput();
             window_->applyScreen(item);

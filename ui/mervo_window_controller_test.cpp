@@ -4,11 +4,8 @@
 #include <QtTest>
 
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <time.h>
@@ -20,6 +17,7 @@
 #include "install/access.h"
 #include "tests/test_support.h"
 #include "ui/busy_indicator.h"
+#include "ui/log_view.h"
 #include "ui/mervo_window_controller.h"
 #include "ui/setup_screens.h"
 #include "ui/setup_window.h"
@@ -230,63 +228,6 @@ class tst_MervoWindowController : public QObject {
     QVERIFY2(longestBusyMs < 150, qPrintable(QString::number(longestBusyMs)));
     controller.window()->close();
     QCOMPARE(system.endings, 1);
-  }
-
-  void displayBreaksStayOutOfTheLogText_data() {
-    QTest::addColumn<QStringList>("pieces");
-    const QString longLine = QStringLiteral("0123456789").repeated(SetupWindow::kLongestLogLine / 4);
-    const QString wide = QString::fromUtf8("\xf0\x9f\x98\x80");  // two UTF-16 units
-    QTest::newRow("lines around a long one")
-        << QStringList{"short\n", longLine, longLine.left(7) + "\nnext\n" + longLine, "\n", "end"};
-    QTest::newRow("a long line ending exactly at the limit, then a break")
-        << QStringList{longLine.left(SetupWindow::kLongestLogLine), "\n", longLine};
-    QTest::newRow("wide characters across the limit")
-        << QStringList{QStringLiteral("x").repeated(SetupWindow::kLongestLogLine - 1),
-                       wide.repeated(3) + "\n" + wide.repeated(SetupWindow::kLongestLogLine)};
-  }
-
-  void displayBreaksStayOutOfTheLogText() {
-    QFETCH(QStringList, pieces);
-    SetupWindow window;
-    for (const QString& piece : pieces) window.appendLog(piece);
-    QCOMPARE(window.logText(), pieces.join(QString()));
-    const QTextDocument* document = window.logView()->document();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-      QVERIFY2(block.text().size() <= SetupWindow::kLongestLogLine + 1,
-               qPrintable(QString::number(block.text().size())));
-      QVERIFY(block.text().isEmpty() || !block.text().front().isLowSurrogate());
-    }
-  }
-
-  void bodyWithALongPathWrapsInsteadOfRunningOffTheEdge() {
-    // One segment with nowhere to break between words.
-    const QString root =
-        QStringLiteral("/home/ana/") + QStringLiteral("TovanaCaptureBundle").repeated(8);
-    SetupWindow window;
-    window.applyScreen(SetupScreens::missingFiles(root));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.body()->text(), SetupScreens::missingFiles(root).body);
-    const QImage image = window.body()->grab().toImage();
-    QMap<QRgb, int> counts;
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
-    const QRgb background = std::max_element(counts.constKeyValueBegin(), counts.constKeyValueEnd(),
-                                             [](auto a, auto b) { return a.second < b.second; })
-                                ->first;
-    int inkedLines = 0;
-    bool inLine = false;
-    for (int y = 0; y < image.height(); ++y) {
-      bool inked = false;
-      for (int x = 0; x < image.width(); ++x) inked = inked || image.pixel(x, y) != background;
-      inkedLines += inked && !inLine;
-      inLine = inked;
-      for (int x = image.width() - 2; x < image.width(); ++x)
-        QVERIFY2(image.pixel(x, y) == background,
-                 qPrintable(QStringLiteral("ink at the right edge, row %1").arg(y)));
-    }
-    // The opening words, the path over two lines or more, the closing words.
-    QVERIFY2(inkedLines >= 5, qPrintable(QString::number(inkedLines)));
   }
 
   void showAndAppendApplyLaterEvenOnTheUiThread() {
