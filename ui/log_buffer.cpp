@@ -109,19 +109,6 @@ std::vector<LogRow> LogBuffer::rows(int64_t first, int count) const {
   return rows;
 }
 
-uint64_t LogBuffer::offsetAt(int64_t row, int column) const {
-  if (row < 0 || row >= rowCount()) return row < 0 ? frontOffset_ : endOffset();
-  const uint64_t start = rowStart(firstRow_ + row), end = rowEnd(start);
-  int taken = 0;
-  for (uint64_t at = start; at < end; ++at) {
-    const char c = byteAt(at);
-    if (isContinuationByte(c)) continue;
-    if (c == '\n' || taken >= column) return at;
-    taken += widthAt(c, taken);
-  }
-  return end;
-}
-
 std::string LogBuffer::text() const { return std::string(bytes_.begin(), bytes_.end()); }
 
 std::string LogBuffer::text(uint64_t from, uint64_t to) const {
@@ -129,13 +116,6 @@ std::string LogBuffer::text(uint64_t from, uint64_t to) const {
   to = std::clamp(to, from, endOffset());
   const auto begin = bytes_.begin() + static_cast<std::ptrdiff_t>(from - frontOffset_);
   return std::string(begin, begin + static_cast<std::ptrdiff_t>(to - from));
-}
-
-int LogBuffer::columnsOf(std::string_view rowText, std::size_t bytes) {
-  int column = 0;
-  for (char c : rowText.substr(0, bytes))
-    if (!isContinuationByte(c)) column += widthAt(c, column);
-  return column;
 }
 
 std::string LogBuffer::withTabsExpanded(std::string_view rowText) {

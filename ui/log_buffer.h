@@ -40,30 +40,21 @@ class LogBuffer {
   /// then its newest part, starting where a row starts.
   std::string text() const;
 
-  /// The kept bytes between two offsets of the whole output.
-  std::string text(uint64_t from, uint64_t to) const;
-
   /// Rows kept; row 0 is the oldest.
   int64_t rowCount() const { return rowsStarted_ - firstRow_; }
 
   /// Up to `count` rows from row `first` on.
   std::vector<LogRow> rows(int64_t first, int count) const;
 
-  /// The offset in the whole output of the character at `column` of row
-  /// `row`, or of the row's end when the row is shorter.
-  uint64_t offsetAt(int64_t row, int column) const;
-
-  /// The offset just past the last byte kept.
-  uint64_t endOffset() const { return frontOffset_ + bytes_.size(); }
-
-  /// The columns that the first `bytes` bytes of a row's text take.
-  static int columnsOf(std::string_view rowText, std::size_t bytes);
-
   /// A row's text as drawn: each tab replaced by the spaces it stands for.
   static std::string withTabsExpanded(std::string_view rowText);
 
  private:
   static constexpr int64_t kRowsPerCheckpoint = 64;
+
+  /// The kept bytes between two offsets of the whole output.
+  std::string text(uint64_t from, uint64_t to) const;
+  uint64_t endOffset() const { return frontOffset_ + bytes_.size(); }
 
   /// Where the row that starts at `offset` ends (the next row's start).
   uint64_t rowEnd(uint64_t offset) const;

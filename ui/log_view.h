@@ -1,8 +1,8 @@
 // The setup window's log pane: the script's output in a LogBuffer, drawn one
 // row per line in the monospaced font, following its end as output arrives.
 // Only the rows in sight are drawn, so neither a flood of short lines nor one
-// endless line costs more than the pane shows. Text can be selected with the
-// mouse (or all of it with Ctrl+A) and copied.
+// endless line costs more than the pane shows. Ctrl+C, or Copy in its menu,
+// puts the whole log on the clipboard, exactly as written.
 //
 // UI thread only.
 #pragma once
@@ -10,7 +10,6 @@
 #include <QAbstractScrollArea>
 #include <QString>
 
-#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -29,13 +28,11 @@ class LogView : public QAbstractScrollArea {
   /// Everything the pane keeps (see LogBuffer::text()).
   QString text() const;
 
-  /// The selected text, exactly as written.
-  QString selectedText() const;
+  /// Puts text() on the clipboard.
+  void copy() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -43,12 +40,6 @@ class LogView : public QAbstractScrollArea {
  private:
   LogBuffer& buffer();
   int visibleRows() const;
-  int columnWidth() const;
-  uint64_t offsetAt(const QPoint& position) const;
-  void copySelection() const;
-  void selectAll();
 
   std::unique_ptr<LogBuffer> buffer_;
-  uint64_t selectionAnchor_ = 0;
-  uint64_t selectionEnd_ = 0;
 };

@@ -81,7 +81,6 @@ void MervoWindowController::startPolling() {
   if (pollTimer_) return;
   // A child of the controller: it cannot outlive it.
   pollTimer_ = new QTimer(this);
-  pollTimer_->setObjectName(QStringLiteral("pollTimer"));
   pollTimer_->setInterval(kPollMilliseconds);
   connect(pollTimer_, &QTimer::timeout, this, &MervoWindowController::pollTick);
   pollTimer_->start();
