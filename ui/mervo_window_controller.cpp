@@ -1,8 +1,13 @@
 #include "ui/mervo_window_controller.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdint>
 #include <type_traits>
 #include <variant>
 
@@ -24,10 +29,28 @@ constexpr std::size_t kOutputBytesPerTurn = 16 * 1024;
 }  // namespace
 
 MervoWindowController::MervoWindowController(SystemActions& system, QObject* parent)
-    : QObject(parent), system_(system), changes_(std::make_shared<PendingChanges>()) {
-  changes_->attach([this] {
-    QMetaObject::invokeMethod(this, &MervoWindowController::applyPendingChanges,
-                              Qt::QueuedConnection);
+    : QObject(parent),
+      system_(system),
+      changes_(std::make_shared<PendingChanges>()),
+      wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  // Changes wake the UI thread through a descriptor of its own: a write on
+  // any thread, a read in the event loop. The hand-over is then one the
+  // kernel orders, with nothing allocated on one thread and read on another.
+  if (!wakeFd_.isOpen()) {
+    changes_->attach([this] {
+      QMetaObject::invokeMethod(this, &MervoWindowController::applyPendingChanges,
+                                Qt::QueuedConnection);
+    });
+    return;
+  }
+  wakeNotifier_ = std::make_unique<QSocketNotifier>(wakeFd_.get(), QSocketNotifier::Read);
+  connect(wakeNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+    uint64_t wakes = 0;
+    if (read(wakeFd_.get(), &wakes, sizeof wakes) == sizeof wakes) applyPendingChanges();
+  });
+  changes_->attach([fd = wakeFd_.get()] {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(fd, &one, sizeof one);
   });
 }
 
