@@ -82,28 +82,20 @@ TEST(Program, WindowThatCannotBeShownSaysSoInOneLine) {
   }
 }
 
-TEST(Program, WindowPrintsNothingButTheScreenTraceWhenAskedFor) {
+// Both streams stay silent, although the toolkit has warnings to give
+// without XDG_RUNTIME_DIR and under the offscreen platform. The script ends
+// the program once it has run, so the window got as far as the log.
+TEST(Program, WindowPrintsNothing) {
   ScopedTempDir home;
   test::writeFile(home / ".local/share/.keep", "");
-  test::writeFile(home / "bundle/setup.sh",
-                  "echo to the log; echo also >&2; sleep 0.5; kill -TERM $PPID\n");
-  for (const std::optional<std::string>& trace : {std::optional<std::string>(), {"1"}}) {
-    // Without XDG_RUNTIME_DIR the toolkit has warnings to give, and the
-    // offscreen platform has more.
-    auto run = runProgram({}, {{"HOME", home.path()},
-                               {"TOVANA_MERVO_ROOT", home / "bundle"},
-                               {"QT_QPA_PLATFORM", "offscreen"},
-                               {"XDG_RUNTIME_DIR", std::nullopt},
-                               {"TOVANA_MERVO_TRACE_SCREENS", trace}});
-    EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
-    EXPECT_EQ(run.out, "");
-    if (trace) {
-      EXPECT_NE(run.err.find(" Bringing your history in\n"), std::string::npos) << run.err;
-      EXPECT_EQ(run.err.find_first_not_of("0123456789"), run.err.find(' ')) << run.err;
-    } else {
-      EXPECT_EQ(run.err, "");
-    }
-  }
+  test::writeFile(home / "bundle/setup.sh", "echo to the log; echo also >&2; kill -TERM $PPID\n");
+  auto run = runProgram({}, {{"HOME", home.path()},
+                             {"TOVANA_MERVO_ROOT", home / "bundle"},
+                             {"QT_QPA_PLATFORM", "offscreen"},
+                             {"XDG_RUNTIME_DIR", std::nullopt}});
+  EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
 }
 
 }  // namespace

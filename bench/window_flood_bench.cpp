@@ -8,6 +8,11 @@
 // (wall clock), and the most CPU time the UI thread spent between two ticks
 // (its thread clock, which a busy machine's scheduling does not inflate).
 // Prints the figures and their ratios.
+//
+// With `bound MIB` it runs one script that prints MIB MiB of "y" lines (as
+// `yes` would, stuck) and prints the process's peak memory and what the log
+// kept; bench/run-window compares a flood at the log's bound with one four
+// times larger.
 #include <stdlib.h>
 #include <time.h>
 
@@ -17,10 +22,12 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "ui/log_buffer.h"
 #include "ui/mervo_window_controller.h"
 #include "ui/setup_screens.h"
 #include "ui/setup_window.h"
@@ -43,6 +50,7 @@ struct Figures {
   qint64 longestGapMs = 0;
   double longestBusyMs = 0;
   double uiCpuSeconds = 0;  // all the UI thread's CPU time of the run
+  double peakMiB = 0;       // the process's peak memory at the end screen
   std::string log;
 };
 
@@ -73,6 +81,14 @@ double threadCpuMs() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+/// The process's peak resident memory so far, in MiB.
+double peakMemoryMiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  return 0;
 }
 
 Figures runSetup(const std::string& root, const std::string& script) {
@@ -108,8 +124,26 @@ Figures runSetup(const std::string& root, const std::string& script) {
   ticker.stop();
   figures.seconds = total.elapsed() / 1000.0;
   figures.uiCpuSeconds = (threadCpuMs() - cpuAtStart) / 1000.0;
+  figures.peakMiB = peakMemoryMiB();  // before the log is copied out
   figures.log = controller.window()->logText().toStdString();
   return figures;
+}
+
+/// `mib` MiB of "y\n" through the window; prints what it cost and kept.
+int runBound(const std::string& root, long mib) {
+  const Figures flood =
+      runSetup(root, "yes | head -c " + std::to_string(mib * 1024 * 1024) + "\n");
+  const std::size_t expected = std::min<std::size_t>(mib * 1024 * 1024, LogBuffer::kCapacityBytes);
+  bool onlyLines = flood.log.size() % 2 == 0;
+  for (std::size_t i = 0; onlyLines && i < flood.log.size(); i += 2)
+    onlyLines = flood.log[i] == 'y' && flood.log[i + 1] == '\n';
+  const bool kept = flood.log.size() == expected && onlyLines;
+  std::printf("%ld MiB of \"y\" lines: %.2f s to the end screen, peak memory %.0f MiB, longest "
+              "UI-thread gap %lld ms, most UI-thread CPU between ticks %.1f ms, log %zu bytes (%s)\n",
+              mib, flood.seconds, flood.peakMiB, static_cast<long long>(flood.longestGapMs),
+              flood.longestBusyMs, flood.log.size(),
+              kept ? "the newest 64 MiB or all, whole lines" : "NOT what was written");
+  return kept ? 0 : 1;
 }
 
 }  // namespace
@@ -125,6 +159,12 @@ int main(int argc, char** argv) {
   fs::create_directories(home + "/.local/share");
   setenv("HOME", home.c_str(), 1);
   setenv("TOVANA_MERVO_ROOT", root.c_str(), 1);
+
+  if (argc == 3 && std::strcmp(argv[1], "bound") == 0) {
+    const int status = runBound(root, std::atol(argv[2]));
+    fs::remove_all(home);
+    return status;
+  }
 
   const Figures flooded = runSetup(root, floodScript(false));
   const Figures oneLine = runSetup(root, floodScript(true));

@@ -1,8 +1,13 @@
 #include "ui/mervo_window_controller.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdint>
 #include <type_traits>
 #include <variant>
 
@@ -24,10 +29,28 @@ constexpr std::size_t kOutputBytesPerTurn = 16 * 1024;
 }  // namespace
 
 MervoWindowController::MervoWindowController(SystemActions& system, QObject* parent)
-    : QObject(parent), system_(system), changes_(std::make_shared<PendingChanges>()) {
-  changes_->attach([this] {
-    QMetaObject::invokeMethod(this, &MervoWindowController::applyPendingChanges,
-                              Qt::QueuedConnection);
+    : QObject(parent),
+      system_(system),
+      changes_(std::make_shared<PendingChanges>()),
+      wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  // Changes wake the UI thread through a descriptor of its own: a write on
+  // any thread, a read in the event loop. The hand-over is then one the
+  // kernel orders, with nothing allocated on one thread and read on another.
+  if (!wakeFd_.isOpen()) {
+    changes_->attach([this] {
+      QMetaObject::invokeMethod(this, &MervoWindowController::applyPendingChanges,
+                                Qt::QueuedConnection);
+    });
+    return;
+  }
+  wakeNotifier_ = std::make_unique<QSocketNotifier>(wakeFd_.get(), QSocketNotifier::Read);
+  connect(wakeNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+    uint64_t wakes = 0;
+    if (read(wakeFd_.get(), &wakes, sizeof wakes) == sizeof wakes) applyPendingChanges();
+  });
+  changes_->attach([fd = wakeFd_.get()] {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(fd, &one, sizeof one);
   });
 }
 
@@ -81,7 +104,6 @@ void MervoWindowController::startPolling() {
   if (pollTimer_) return;
   // A child of the controller: it cannot outlive it.
   pollTimer_ = new QTimer(this);
-  pollTimer_->setObjectName(QStringLiteral("pollTimer"));
   pollTimer_->setInterval(kPollMilliseconds);
   connect(pollTimer_, &QTimer::timeout, this, &MervoWindowController::pollTick);
   pollTimer_->start();
@@ -116,7 +138,7 @@ void MervoWindowController::endProgram() { system_.endProgram(); }
 
 void MervoWindowController::applyPendingChanges() {
   if (!window_) return;
-  QString output;
+  std::string output;
   bool hasOutput = false;  // an empty piece still counts: it reveals the log
   auto flushOutput = [&] {
     if (!hasOutput) return;
@@ -132,7 +154,7 @@ void MervoWindowController::applyPendingChanges() {
             // Joined with the output just before it, so one batch is one
             // insertion and one scroll; an empty piece still reveals the log.
             hasOutput = true;
-            output += QString::fromUtf8(item.text.data(), static_cast<qsizetype>(item.text.size()));
+            output += item.text;
           } else if constexpr (std::is_same_v<Item, Screen>) {
             flushOutput();
             window_->applyScreen(item);

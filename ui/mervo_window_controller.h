@@ -14,9 +14,11 @@
 #include <memory>
 #include <string>
 
+#include "base/unique_fd.h"
 #include "ui/setup_screens.h"
 
 class PendingChanges;
+class QSocketNotifier;
 class QTimer;
 class SetupRun;
 class SetupWindow;
@@ -74,8 +76,6 @@ class MervoWindowController : public QObject {
   /// The running access poll, or nullptr when none runs.
   QTimer* pollTimer() const { return pollTimer_; }
 
-  bool setupHasStarted() const { return setupHasStarted_; }
-
  signals:
   /// A screen has just been applied to the window.
   void screenApplied(const QString& headline);
@@ -87,6 +87,8 @@ class MervoWindowController : public QObject {
 
   SystemActions& system_;
   std::shared_ptr<PendingChanges> changes_;
+  UniqueFd wakeFd_;  // readable while changes wait to be applied
+  std::unique_ptr<QSocketNotifier> wakeNotifier_;
   std::unique_ptr<SetupWindow> window_;
   std::unique_ptr<SetupRun> setupRun_;
   QTimer* pollTimer_ = nullptr;

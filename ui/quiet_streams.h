@@ -2,9 +2,8 @@
 // program's standard output and standard error lead to /dev/null, so neither
 // the toolkit, the libraries it loads, nor the programs it starts (a browser
 // for a link, a file manager) write to the terminal, and every message of
-// Qt's is dropped. The program's own lines (a fatal toolkit failure, the
-// screen trace of the benchmark) go to the original standard error, kept
-// aside as ownErrorFd().
+// Qt's is dropped. The program's one line of its own (a fatal toolkit
+// failure) goes to the original standard error, kept aside.
 //
 // Thread safety: construct and destroy on the main thread, one at a time, and
 // before the toolkit starts; the message handler may run on any thread.
@@ -24,9 +23,6 @@ class QuietStreams {
   ~QuietStreams();
   QuietStreams(const QuietStreams&) = delete;
   QuietStreams& operator=(const QuietStreams&) = delete;
-
-  /// The standard error the program was started with.
-  int ownErrorFd() const { return ownError_.get(); }
 
  private:
   UniqueFd ownOutput_;

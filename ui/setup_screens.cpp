@@ -1,9 +1,11 @@
+// The screens' texts. Where they name the platform they speak of this
+// computer and its desktop; "Connect my Mac" is the service's own menu label.
 #include "ui/setup_screens.h"
 
 namespace SetupScreens {
 
 Screen missingFiles(const QString& bundleRoot) {
-  return {QStringLiteral("The Mervo's files are not on this Mac"),
+  return {QStringLiteral("The Mervo's files are not on this computer"),
           QStringLiteral("Nothing was found at ") + bundleRoot +
               QStringLiteral(". Download the installer again from Tovana, ") +
               QStringLiteral("under Profile, Connect my Mac, and open it."),
@@ -12,9 +14,9 @@ Screen missingFiles(const QString& bundleRoot) {
 
 Screen access() {
   return {QStringLiteral("One switch, and the Mervo is yours"),
-          QStringLiteral("macOS keeps your messages, calls and calendar private until you say "
-                         "otherwise, and it will only take that answer from you, in Settings. "
-                         "Click below and turn ON Tovana Mervo in the list that opens.\n\n"
+          QStringLiteral("Your desktop keeps your messages, calls and calendar in the private "
+                         "folders of your home, and a sandbox can keep Tovana Mervo out of them "
+                         "until you say otherwise. Click below and read how to let it in.\n\n"
                          "Leave this window where it is. It is watching, and it will carry "
                          "straight on the moment you flip it."),
           QStringLiteral("Open Full Disk Access"), true, false};
@@ -38,7 +40,7 @@ Screen success() {
 Screen failure() {
   return {QStringLiteral("Not finished yet"),
           QStringLiteral("The Mervo got part of the way. The lines below say exactly where it "
-                         "stopped. Most often it is this Mac being offline, or the sign-in tap "
+                         "stopped. Most often it is this computer being offline, or the sign-in tap "
                          "not having happened yet."),
           QStringLiteral("Close"), false, false};
 }

@@ -7,11 +7,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextDocument>
 
 #include "ui/busy_indicator.h"
+#include "ui/destroyed_window_watch.h"
+#include "ui/log_view.h"
+#include "ui/secondary_text_colour.h"
 #include "ui/setup_screens.h"
 #include "ui/wrapping_label.h"
 
@@ -26,13 +26,14 @@ constexpr int kLogPixels = 11;
 constexpr int kMargin = 28;
 constexpr int kFullWidth = SetupWindow::kContentWidth - 2 * kMargin;
 
-// The user state of a log block that continues the line before it.
-constexpr int kDisplayBreak = 1;
-
-/// The platform's secondary text colour: the palette's placeholder text.
-void useSecondaryTextColour(QWidget* widget) {
+/// The platform's secondary text colour (the palette's placeholder text),
+/// made legible against the widget's background.
+void useSecondaryTextColour(QWidget* widget, QPalette::ColorRole background) {
   QPalette palette = widget->palette();
-  const QColor secondary = palette.color(QPalette::PlaceholderText);
+  const QPalette::ColorRole primary =
+      background == QPalette::Base ? QPalette::Text : QPalette::WindowText;
+  const QColor secondary = legibleSecondaryColour(
+      palette.color(QPalette::PlaceholderText), palette.color(primary), palette.color(background));
   palette.setColor(QPalette::WindowText, secondary);
   palette.setColor(QPalette::Text, secondary);
   widget->setPalette(palette);
@@ -57,7 +58,10 @@ SetupWindow::SetupWindow() {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::WindowMinimizeButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   buildViews();
+  destroyedWatch_ = std::make_unique<DestroyedWindowWatch>(*this, [this] { emit closed(); });
 }
+
+SetupWindow::~SetupWindow() = default;
 
 void SetupWindow::buildViews() {
   headline_ = new QLabel(this);
@@ -70,7 +74,7 @@ void SetupWindow::buildViews() {
   body_->setGeometry(frameFromBottomLeft(kMargin, 296, kFullWidth, 96));
   body_->setFont(systemFontOfPixelSize(kBodyPixels, QFont::Normal));
   body_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  useSecondaryTextColour(body_);
+  useSecondaryTextColour(body_, QPalette::Window);
 
   spinner_ = new BusyIndicator(this);
   spinner_->setGeometry(frameFromBottomLeft(kMargin, 262, 20, 20));
@@ -84,18 +88,14 @@ void SetupWindow::buildViews() {
   secondaryButton_->hide();
   connect(secondaryButton_, &QPushButton::clicked, this, &SetupWindow::revealTapped);
 
-  logView_ = new QPlainTextEdit(this);
+  logView_ = new LogView(this);
   logView_->setGeometry(frameFromBottomLeft(kMargin, 24, kFullWidth, 214));
-  logView_->setReadOnly(true);
-  logView_->setUndoRedoEnabled(false);
-  logView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   logView_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   QFont logFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   logFont.setPixelSize(kLogPixels);
   logFont.setWeight(QFont::Normal);
   logView_->setFont(logFont);
-  useSecondaryTextColour(logView_);
-  logEnd_ = QTextCursor(logView_->document());
+  useSecondaryTextColour(logView_, QPalette::Base);
   logView_->hide();
 }
 
@@ -111,47 +111,12 @@ void SetupWindow::applyScreen(const Screen& screen) {
     spinner_->stop();
 }
 
-void SetupWindow::appendLog(const QString& text) {
+void SetupWindow::appendLog(std::string_view utf8) {
   logView_->show();
-  logEnd_.movePosition(QTextCursor::End);
-  // The text goes in as few insertions as the display breaks allow: each
-  // insertion lays out the lines it touches once.
-  qsizetype column = logEnd_.block().length() - 1;
-  qsizetype insertedUpTo = 0;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] == QLatin1Char('\n')) {
-      column = 0;
-      continue;
-    }
-    // Never between the two halves of a character beyond 16 bits.
-    if (column >= kLongestLogLine && !text[i].isLowSurrogate()) {
-      insertLog(text, insertedUpTo, i);
-      logEnd_.insertBlock();
-      logEnd_.block().setUserState(kDisplayBreak);
-      insertedUpTo = i;
-      column = 0;
-    }
-    ++column;
-  }
-  insertLog(text, insertedUpTo, text.size());
-  QScrollBar* bar = logView_->verticalScrollBar();
-  bar->setValue(bar->maximum());
+  logView_->append(utf8);
 }
 
-void SetupWindow::insertLog(const QString& text, qsizetype from, qsizetype to) {
-  if (to > from) logEnd_.insertText(text.sliced(from, to - from));
-}
-
-QString SetupWindow::logText() const {
-  QString text;
-  const QTextDocument* document = logView_->document();
-  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-    if (block != document->begin() && block.userState() != kDisplayBreak)
-      text += QLatin1Char('\n');
-    text += block.text();
-  }
-  return text;
-}
+QString SetupWindow::logText() const { return logView_->text(); }
 
 void SetupWindow::present() {
   if (QScreen* screen = this->screen()) {

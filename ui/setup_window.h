@@ -6,12 +6,15 @@
 // UI thread only.
 #pragma once
 
-#include <QPlainTextEdit>
 #include <QString>
-#include <QTextCursor>
 #include <QWidget>
 
+#include <memory>
+#include <string_view>
+
 class BusyIndicator;
+class DestroyedWindowWatch;
+class LogView;
 class QLabel;
 class QPushButton;
 struct Screen;
@@ -28,24 +31,17 @@ class SetupWindow : public QWidget {
   static constexpr int kContentHeight = 460;
 
   SetupWindow();
+  ~SetupWindow() override;
 
   /// Replaces both texts, the primary button's title and visibility, the
   /// visibility of "Show me the app" and the busy indicator at once.
   void applyScreen(const Screen& screen);
 
-  /// The most characters (UTF-16 units) one line of the log pane holds.
-  /// A longer line is broken for display: laying out a line costs time in
-  /// proportion to its length, and it is laid out again whenever it grows,
-  /// so output without line breaks would otherwise stall the window for
-  /// longer and longer. The break exists only in the view (see logText()).
-  static constexpr qsizetype kLongestLogLine = 2000;
+  /// Reveals the log pane, adds `utf8` (whole characters) at its end
+  /// exactly as given and scrolls to the end.
+  void appendLog(std::string_view utf8);
 
-  /// Reveals the log pane, adds `text` at its end exactly as given (lines
-  /// longer than kLongestLogLine continue on the next display line) and
-  /// scrolls to the end.
-  void appendLog(const QString& text);
-
-  /// Everything appended, in order, without the display breaks.
+  /// What the log pane keeps: all output, or its newest 64 MiB.
   QString logText() const;
 
   /// Centres the window on its screen, shows it and brings it to the front.
@@ -56,14 +52,14 @@ class SetupWindow : public QWidget {
   BusyIndicator* spinner() const { return spinner_; }
   QPushButton* primaryButton() const { return primaryButton_; }
   QPushButton* secondaryButton() const { return secondaryButton_; }
-  QPlainTextEdit* logView() const { return logView_; }
+  LogView* logView() const { return logView_; }
 
  signals:
   /// The primary button was pressed, by click or by Return.
   void primaryTapped();
   /// "Show me the app" was pressed.
   void revealTapped();
-  /// The window was closed.
+  /// The window was closed, or destroyed by another program.
   void closed();
 
  protected:
@@ -72,13 +68,12 @@ class SetupWindow : public QWidget {
 
  private:
   void buildViews();
-  void insertLog(const QString& text, qsizetype from, qsizetype to);
 
   QLabel* headline_ = nullptr;
   QLabel* body_ = nullptr;
   BusyIndicator* spinner_ = nullptr;
   QPushButton* primaryButton_ = nullptr;
   QPushButton* secondaryButton_ = nullptr;
-  QPlainTextEdit* logView_ = nullptr;
-  QTextCursor logEnd_;
+  LogView* logView_ = nullptr;
+  std::unique_ptr<DestroyedWindowWatch> destroyedWatch_;
 };

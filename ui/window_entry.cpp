@@ -5,10 +5,6 @@
 #include <QApplication>
 #include <QIcon>
 
-#include <chrono>
-#include <cstdlib>
-#include <string>
-
 #include "base/write_all.h"
 #include "ui/desktop_actions.h"
 #include "ui/display_check.h"
@@ -20,22 +16,6 @@ namespace {
 constexpr const char* kNoDisplayMessage =
     "tovana-mervo: no display to show the setup window on (neither DISPLAY nor WAYLAND_DISPLAY is "
     "set); run it from a desktop session, or use --setup in a terminal\n";
-
-/// For the benchmark and the screenshot tool: with
-/// TOVANA_MERVO_TRACE_SCREENS set, each applied screen is written to `fd`
-/// (the program's own standard error) as the wall-clock time in microseconds
-/// and the headline.
-void traceScreensWhenAsked(MervoWindowController& controller, int fd) {
-  const char* trace = std::getenv("TOVANA_MERVO_TRACE_SCREENS");
-  if (!trace || !*trace) return;
-  QObject::connect(&controller, &MervoWindowController::screenApplied,
-                   [fd](const QString& headline) {
-                     const auto now = std::chrono::system_clock::now().time_since_epoch();
-                     const auto micros =
-                         std::chrono::duration_cast<std::chrono::microseconds>(now).count();
-                     writeAll(fd, std::to_string(micros) + " " + headline.toStdString() + "\n");
-                   });
-}
 
 }  // namespace
 
@@ -59,7 +39,6 @@ extern "C" __attribute__((visibility("default"))) int tovanaMervoRunWindow(int a
 
   DesktopActions desktop;
   MervoWindowController controller(desktop);
-  traceScreensWhenAsked(controller, quiet.ownErrorFd());
   controller.launch();
   return app.exec();
 }
