@@ -209,6 +209,25 @@ TEST(EdsContacts, GivesThePeopleAndFacesOfTheSameFilesAndSaysNothingOnStandardEr
   EXPECT_TRUE(std::is_sorted(pages.begin(), pages.end()) && pages.size() == 2 * kBookPageContacts + 1);
 }
 
+// The service keeps each picture as a file in the book's own folders: there
+// it counts whatever its format, as inline data does in the files; a link a
+// card's writer aimed elsewhere is no picture.
+TEST(EdsContacts, PicturesCountOnlyInsideTheAddressBooksOwnFolders) {
+  EdsHome home;
+  test::ScopedTempDir dir;
+  test::writeFile(dir / "notes.txt", "BM: my bank PIN is 1234");
+  home.book("p", "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:odd\r\nFN:Odd\r\nTEL:1\r\nPHOTO;ENCODING=b:"
+                 "bm8gc2lnbmF0dXJl\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nUID:leak\r\nFN:Leak\r\n"
+                 "TEL:2\r\nPHOTO;VALUE=uri:file://" + dir / "notes.txt" + "\r\nEND:VCARD\r\n");
+  home.loadBooks();
+  EXPECT_EQ(resultOf(home.run({"--contact-faces-scan"}))["faces"],
+            nlohmann::json::parse(R"([{"handles": ["1"], "id": "odd"}])"));
+  EXPECT_EQ(home.run({"--contact-face", "--id", "odd", "--out", dir / "odd"}).status, 0);
+  EXPECT_EQ(test::readFile(dir / "odd"), "no signature");
+  EXPECT_EQ(home.run({"--contact-face", "--id", "leak", "--out", dir / "leak"}).out,
+            "{\"ok\":false,\"reason\":\"that contact has no face after all\"}\n");
+}
+
 TEST(EdsChoice, OnlyABusWithTheStoreIsReadAndOnlyOneThatDeniesItRefuses) {
   EdsHome home;
   const Environment noBus = home.env();
