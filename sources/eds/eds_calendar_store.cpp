@@ -17,7 +17,7 @@ void EdsCalendarStore::enumerateEvents(double fromUnix, double toUnix,
   if (!query) return;
   EdsRegistry registry = openEdsRegistry();
   if (!registry.registry) return;
-  ICalZoneCache zones;
+  ICalReadState zones;
   for (const GObjectPtr<ESource>& source : enabledSources(registry.registry.get(), E_SOURCE_EXTENSION_CALENDAR))
     readCalendarTexts(source.get(), *query,
                       [&](const std::string& text) { readICalendarEvents(text, window, zones, visit); });

@@ -7,7 +7,9 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "sources/ical/civil_time.h"
@@ -110,18 +112,44 @@ CivilTime civilOf(const icaltimetype& wall) {
   return civil;
 }
 
-double localUnixSeconds(const icaltimetype& wall) {
+// The instant of the wall-clock time `wall` (in wallSecondsOf's terms) in a
+// zone whose offset at each instant `offsetAt` gives. RFC 5545 3.3.5: a time
+// that a change skips (a gap) is read with the offset before the change, so
+// it lands the gap's length later; a time that a change repeats (an overlap)
+// is its first occurrence. Real zones change at most once in two days.
+template <class OffsetAt>
+int64_t instantOfWall(int64_t wall, const OffsetAt& offsetAt) {
+  const int64_t before = offsetAt(wall - 86400), after = offsetAt(wall + 86400);
+  if (before == after) return wall - before;
+  const bool beforeHolds = offsetAt(wall - before) == before;
+  const bool afterHolds = offsetAt(wall - after) == after;
+  if (afterHolds && !beforeHolds) return wall - after;
+  if (afterHolds) return std::min(wall - before, wall - after);
+  return wall - before;
+}
+
+int64_t namedOffsetAt(icaltimezone* zone, int64_t unixSeconds) {
+  icaltimetype frame = icaltime_null_time();
+  frame.is_date = 0;
+  icaltimetype utc = withWallSeconds(frame, unixSeconds);
+  int isDaylight = 0;
+  return icaltimezone_get_utc_offset_of_utc_time(zone, &utc, &isDaylight);
+}
+
+// The offset of TZ at an instant; nothing beyond what the C library holds.
+std::optional<int64_t> localOffsetAt(int64_t unixSeconds) {
+  const std::time_t time = static_cast<std::time_t>(unixSeconds);
   std::tm fields{};
-  fields.tm_year = wall.year - 1900;
-  fields.tm_mon = wall.month - 1;
-  fields.tm_mday = wall.day;
-  if (!wall.is_date) {
-    fields.tm_hour = wall.hour;
-    fields.tm_min = wall.minute;
-    fields.tm_sec = wall.second;
-  }
-  fields.tm_isdst = -1;  // let the zone rules decide, also in a DST gap
-  return static_cast<double>(std::mktime(&fields));
+  if (!localtime_r(&time, &fields)) return std::nullopt;
+  return fields.tm_gmtoff;
+}
+
+double localUnixSeconds(const icaltimetype& wall) {
+  const int64_t wallSeconds = wallSecondsOf(wall);
+  if (!localOffsetAt(wallSeconds - 86400) || !localOffsetAt(wallSeconds + 86400))
+    return static_cast<double>(wallSeconds);
+  return static_cast<double>(
+      instantOfWall(wallSeconds, [](int64_t unixSeconds) { return localOffsetAt(unixSeconds).value_or(0); }));
 }
 
 }  // namespace
@@ -225,11 +253,9 @@ double unixSecondsOf(const ICalTime& time) {
   switch (time.zone.kind) {
     case ICalZone::Kind::utc:
       return static_cast<double>(wallSeconds);
-    case ICalZone::Kind::named: {
-      icaltimetype wall = time.wall;
-      int isDaylight = 0;
-      return static_cast<double>(wallSeconds - icaltimezone_get_utc_offset(time.zone.zone, &wall, &isDaylight));
-    }
+    case ICalZone::Kind::named:
+      return static_cast<double>(
+          instantOfWall(wallSeconds, [&](int64_t unixSeconds) { return namedOffsetAt(time.zone.zone, unixSeconds); }));
     case ICalZone::Kind::local:
       break;
   }
