@@ -76,16 +76,23 @@ std::optional<ICalTime> readTime(icalproperty* property, const EventZones& zones
   return ICalTime{*wall, zones.zoneOf(*wall, property)};
 }
 
-// An INTERVAL as written; libical's own reading wraps past 32,767.
-int64_t intervalIn(std::string_view rule) {
-  while (!rule.empty()) {
-    const size_t end = std::min(rule.find(';'), rule.size());
-    const std::string_view part = rule.substr(0, end);
+// A rule as written. libical refuses an INTERVAL below 1 or beyond 16 bits,
+// and the whole rule with it: it is read here, and libical reads the rest.
+std::optional<RecurrenceRule> readRule(std::string_view text) {
+  RecurrenceRule rule;
+  std::string rest;
+  while (!text.empty()) {
+    const size_t end = std::min(text.find(';'), text.size());
+    const std::string_view part = text.substr(0, end);
     if (part.size() > 9 && strncasecmp(part.data(), "INTERVAL=", 9) == 0)
-      return std::clamp<int64_t>(std::strtoll(std::string(part.substr(9)).c_str(), nullptr, 10), 1, kWidestInterval);
-    rule.remove_prefix(std::min(end + 1, rule.size()));
+      rule.interval = std::clamp<int64_t>(std::strtoll(std::string(part.substr(9)).c_str(), nullptr, 10), 1, kWidestInterval);
+    else
+      rest.append(rest.empty() ? "" : ";").append(part);
+    text.remove_prefix(std::min(end + 1, text.size()));
   }
-  return 1;
+  rule.parts = icalrecurrencetype_from_string(rest.c_str());
+  if (rule.parts.freq == ICAL_NO_RECURRENCE) return std::nullopt;
+  return rule;
 }
 
 std::optional<ICalTime> readTime(icalcomponent* event, icalproperty_kind kind, const EventZones& zones) {
@@ -189,11 +196,8 @@ void addExtraStarts(icalcomponent* event, SeriesDefinition& series, const EventZ
 }
 
 void addRules(const std::vector<std::string>& rules, SeriesDefinition& series) {
-  for (const std::string& text : rules) {
-    icalrecurrencetype parts = icalrecurrencetype_from_string(text.c_str());
-    if (parts.freq == ICAL_NO_RECURRENCE) continue;
-    series.rules.push_back({parts, intervalIn(text)});
-  }
+  for (const std::string& text : rules)
+    if (std::optional<RecurrenceRule> rule = readRule(text)) series.rules.push_back(*rule);
 }
 
 void addExcludedDates(icalcomponent* event, SeriesDefinition& series, const EventZones& zones) {
