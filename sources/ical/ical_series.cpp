@@ -126,13 +126,12 @@ class RuleInstances {
     icaltimetype start = series.start.wall;
     horizonWall_ = wallSecondsOf(wallNear(window_.toUnix + kStopMarginSeconds, start)) + 86400;
     // A rule that began long before the window is started near it instead,
-    // so that the years before cost nothing (a day earlier on the wall clock
-    // covers any zone's offset). A COUNT must count the instances passed
-    // over.
-    const double earliestUseful = window_.fromUnix - longestSpanSeconds() - kStopMarginSeconds;
+    // so that the years (and, for a rule by the second, the hours) before
+    // cost nothing. A COUNT must count the instances passed over.
+    const double earliestUseful = window_.fromUnix - longestSpanSeconds();
     const bool startLate = std::isfinite(earliestUseful) && earliestUseful > -1e11 &&
                            earliestUseful > unixSecondsOf(series.start) + kStopMarginSeconds;
-    const int64_t lateWall = startLate ? wallSecondsOf(wallNear(earliestUseful, start)) - 86400 : 0;
+    const int64_t lateWall = startLate ? earliestWallFrom(earliestUseful, series.start.zone) : 0;
     const int64_t step = fixedStepSeconds(recurrence);
     // Evenly spaced instances are counted out here: libical works out each
     // one through a full calendar computation, which costs far more.
@@ -150,7 +149,7 @@ class RuleInstances {
       walk_.emplace(rule, recurrence.interval, start, steps);
       if (startLate) walk_->skipBefore(lateWall);
     } else {
-      startLibical(rule, recurrence, start, startLate, lateWall);
+      startLibical(rule, recurrence, start, startLate, lateWall - 86400);
     }
     advance();
   }
@@ -200,7 +199,7 @@ class RuleInstances {
       if (startLate && rule.count == 0) {
         const icaltimetype later = gridStartBefore(recurrence, start, lateWall);
         // libical hands out its start first, an instance of the rule or not;
-        // when it is not, it lies a day before anything the window needs.
+        // `lateWall` lies a day before anything the window needs.
         if (icaltime_compare(later, start) != 0) notAnInstance_ = later;
         start = later;
       }

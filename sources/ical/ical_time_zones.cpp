@@ -6,10 +6,10 @@
 #include <unicode/ustring.h>
 
 #include <cstdlib>
+#include <cmath>
 #include <ctime>
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "sources/ical/civil_time.h"
@@ -136,20 +136,12 @@ int64_t namedOffsetAt(icaltimezone* zone, int64_t unixSeconds) {
   return icaltimezone_get_utc_offset_of_utc_time(zone, &utc, &isDaylight);
 }
 
-// The offset of TZ at an instant; nothing beyond what the C library holds.
-std::optional<int64_t> localOffsetAt(int64_t unixSeconds) {
+// The offset of TZ at an instant; 0 (UTC) beyond the years the C library
+// holds.
+int64_t localOffsetAt(int64_t unixSeconds) {
   const std::time_t time = static_cast<std::time_t>(unixSeconds);
   std::tm fields{};
-  if (!localtime_r(&time, &fields)) return std::nullopt;
-  return fields.tm_gmtoff;
-}
-
-double localUnixSeconds(const icaltimetype& wall) {
-  const int64_t wallSeconds = wallSecondsOf(wall);
-  if (!localOffsetAt(wallSeconds - 86400) || !localOffsetAt(wallSeconds + 86400))
-    return static_cast<double>(wallSeconds);
-  return static_cast<double>(
-      instantOfWall(wallSeconds, [](int64_t unixSeconds) { return localOffsetAt(unixSeconds).value_or(0); }));
+  return localtime_r(&time, &fields) ? fields.tm_gmtoff : 0;
 }
 
 }  // namespace
@@ -233,6 +225,19 @@ ICalZone ICalZoneResolver::resolveNamed(const std::string& tzid, uint32_t scope)
   return result;
 }
 
+int64_t earliestWallFrom(double unixSeconds, const ICalZone& zone) {
+  // Years 1 to 9999, the instants a walk is ever asked about.
+  const auto instant = static_cast<int64_t>(std::floor(std::clamp(unixSeconds, -62135596800.0, 253402300799.0)));
+  auto offsetAt = [&](int64_t at) {
+    if (zone.kind == ICalZone::Kind::utc) return int64_t{0};
+    return zone.kind == ICalZone::Kind::named ? namedOffsetAt(zone.zone, at) : localOffsetAt(at);
+  };
+  // The offset at `instant` is the one before or after the one change that
+  // two days may hold; later changes are too far off to take a wall clock
+  // back past it.
+  return instant + std::min(offsetAt(instant - 86400), offsetAt(instant + 86400));
+}
+
 int64_t wallSecondsOf(const icaltimetype& wall) { return civilSeconds(civilOf(wall)); }
 
 icaltimetype withWallSeconds(icaltimetype frame, int64_t seconds) {
@@ -259,5 +264,5 @@ double unixSecondsOf(const ICalTime& time) {
     case ICalZone::Kind::local:
       break;
   }
-  return localUnixSeconds(time.wall);
+  return static_cast<double>(instantOfWall(wallSeconds, localOffsetAt));
 }
