@@ -37,6 +37,14 @@ bool allows(const std::vector<bool>& flags, int64_t value) {
   return flags.empty() || flags[static_cast<size_t>(value)];
 }
 
+// The values below `size` that `flags` allow, in order.
+std::vector<int> allowedValues(const std::vector<bool>& flags, int size) {
+  std::vector<int> values;
+  for (int value = 0; value < size; ++value)
+    if (allows(flags, value)) values.push_back(value);
+  return values;
+}
+
 // The values of a time part that expands: those written, else the start's.
 template <size_t N>
 std::vector<int> expansionOf(const short (&parts)[N], int startValue, int size) {
@@ -109,6 +117,9 @@ DailyRuleWalk::DailyRuleWalk(const icalrecurrencetype& rule, int64_t interval, c
     if (period_ >= 3600) minutes = expansionOf(rule.by_minute, start.minute, 60);
     if (period_ >= 60) seconds = expansionOf(rule.by_second, start.second, 61);
   }
+  hourValues_ = allowedValues(hours_, 24);
+  minuteValues_ = allowedValues(minutes_, 60);
+  secondValues_ = allowedValues(seconds_, 60);
   std::set<int64_t> set;
   for (int hour : hours)
     for (int minute : minutes)
@@ -157,26 +168,48 @@ bool DailyRuleWalk::limitsAllow(int64_t periodStart) const {
 }
 
 // Calls `visit(periodStart)` for each period of the rule that begins on
-// `day` and passes the time limits, in order.
+// `day` and passes the time limits, in order; returns how many places it
+// looked at. A grid finer than the limits is looked at only in the hours
+// and minutes they allow, and at the seconds they allow, so that a rule
+// whose limits are never met costs little more than one that is.
 template <class Visit>
-void DailyRuleWalk::forEachPeriod(int64_t day, const Visit& visit) const {
-  const int64_t dayStart = day * kDay;
-  auto firstOnGridFrom = [&](int64_t from) { return from + floorMod(gridOrigin_ - from, step_); };
-  if (step_ >= 60) {
-    for (int64_t p = firstOnGridFrom(dayStart); p < dayStart + kDay; p += step_)
+int64_t DailyRuleWalk::forEachPeriod(int64_t day, const Visit& visit) const {
+  int64_t looked = 0;
+  auto gridIn = [&](int64_t from, int64_t span) {
+    for (int64_t p = from + floorMod(gridOrigin_ - from, step_); p < from + span; p += step_, ++looked)
       if (limitsAllow(p)) visit(p);
-    return;
+  };
+  auto listedIn = [&](int64_t from, const std::vector<int>& values, int64_t unit) {
+    for (int value : values) {
+      const int64_t p = from + value * unit;
+      if (floorMod(p - gridOrigin_, step_) == 0 && limitsAllow(p)) visit(p);
+    }
+    looked += static_cast<int64_t>(values.size());
+  };
+  const int64_t dayStart = day * kDay;
+  if (step_ >= 3600) {
+    gridIn(dayStart, kDay);
+    return looked;
   }
-  // A grid finer than a minute: each allowed minute on its own.
-  for (int64_t hour = 0; hour < 24; ++hour) {
-    if (!allows(hours_, hour)) continue;
-    for (int64_t minute = 0; minute < 60; ++minute) {
-      if (!allows(minutes_, minute)) continue;
-      const int64_t minuteStart = dayStart + hour * 3600 + minute * 60;
-      for (int64_t p = firstOnGridFrom(minuteStart); p < minuteStart + 60; p += step_)
-        if (allows(seconds_, p - minuteStart)) visit(p);
+  for (int hour : hourValues_) {
+    const int64_t hourStart = dayStart + hour * int64_t{3600};
+    ++looked;
+    if (step_ >= 60 && period_ == 60 && !minutes_.empty()) {
+      listedIn(hourStart, minuteValues_, 60);
+    } else if (step_ >= 60) {
+      gridIn(hourStart, 3600);
+    } else {
+      for (int minute : minuteValues_) {
+        const int64_t minuteStart = hourStart + minute * int64_t{60};
+        ++looked;
+        if (seconds_.empty())
+          gridIn(minuteStart, 60);
+        else
+          listedIn(minuteStart, secondValues_, 1);
+      }
     }
   }
+  return looked;
 }
 
 void DailyRuleWalk::fillDay(int64_t day) {
@@ -187,23 +220,27 @@ void DailyRuleWalk::fillDay(int64_t day) {
     day_ = nextDay - 1;
     return;
   }
-  forEachPeriod(day, [&](int64_t periodStart) {
+  const int64_t looked = forEachPeriod(day, [&](int64_t periodStart) {
     for (int64_t offset : offsets_)
       if (periodStart + offset > start_) buffer_.push_back(periodStart + offset);
   });
   // Expanded seconds past a minute's end can overtake the next period's.
   std::sort(buffer_.begin(), buffer_.end());
   buffer_.erase(std::unique(buffer_.begin(), buffer_.end()), buffer_.end());
+  if (!steps_.take(looked)) {
+    buffer_.clear();
+    end();
+  }
 }
 
 // The instances of a day after the start's; days whose periods lie alike on
-// the grid hold alike many.
-int64_t DailyRuleWalk::countDay(int64_t day) {
+// the grid hold alike many. Nothing once the series runs out of steps.
+std::optional<int64_t> DailyRuleWalk::countDay(int64_t day) {
   const int64_t phase = floorMod(day * kDay - gridOrigin_, step_);
   auto [entry, added] = countByPhase_.try_emplace(phase, 0);
   if (added) {
     int64_t periods = 0;
-    forEachPeriod(day, [&](int64_t) { ++periods; });
+    if (!steps_.take(forEachPeriod(day, [&](int64_t) { ++periods; }))) return std::nullopt;
     entry->second = periods * static_cast<int64_t>(offsets_.size());
   }
   return entry->second;
@@ -227,7 +264,11 @@ void DailyRuleWalk::skipBefore(int64_t wall) {
   for (int64_t day = day_ + 1; day < target && remaining_ > 0;) {
     if (!steps_.take()) return end();
     int64_t nextDay = 0;
-    if (!onlyStart_ && takesDay(day, nextDay)) remaining_ -= countDay(day);
+    if (!onlyStart_ && takesDay(day, nextDay)) {
+      const std::optional<int64_t> count = countDay(day);
+      if (!count) return end();
+      remaining_ -= *count;
+    }
     day = std::min(nextDay, target);
   }
   if (remaining_ <= 0) return end();

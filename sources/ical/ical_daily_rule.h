@@ -1,10 +1,13 @@
 // Rules that repeat daily or more often (DAILY, HOURLY, MINUTELY, SECONDLY),
-// walked a day at a time on the wall clock. A day that the rule's date parts
-// (BYMONTH, BYYEARDAY, BYMONTHDAY, BYDAY) refuse costs one step however many
-// periods it holds, a month that BYMONTH refuses one step too, and the days
-// before a window are counted, not listed, so a COUNT is honoured without
-// working out every instance. (libical's iterator tries every period in turn
-// inside one call, which for a rule that never matches runs for hours.)
+// walked a day at a time on the wall clock. The walk's steps bound its work:
+// a day looked at is a step, and so is each place in it looked at for a
+// period (only the hours, minutes and seconds the rule allows are looked at)
+// and each instance handed out. A day that the rule's date parts (BYMONTH,
+// BYYEARDAY, BYMONTHDAY, BYDAY) refuse costs one step, a month that BYMONTH
+// refuses one step too, and the days before a window are counted, not
+// listed, so a COUNT is honoured without working out every instance.
+// (libical's iterator tries every period in turn inside one call, which for
+// a rule that never matches runs for hours.)
 // The parts follow RFC 5545's table: BYHOUR, BYMINUTE and BYSECOND finer than
 // the frequency expand each period, the others limit; BYSETPOS picks from each
 // period's set; BYWEEKNO and the ordinals of BYDAY do not apply. An all-day
@@ -43,9 +46,9 @@ class DailyRuleWalk {
  private:
   bool takesDay(int64_t day, int64_t& nextDay) const;
   void fillDay(int64_t day);
-  int64_t countDay(int64_t day);
+  std::optional<int64_t> countDay(int64_t day);
   template <class Visit>
-  void forEachPeriod(int64_t day, const Visit& visit) const;
+  int64_t forEachPeriod(int64_t day, const Visit& visit) const;
   bool limitsAllow(int64_t periodStart) const;
   void end() { done_ = true; }
 
@@ -62,6 +65,7 @@ class DailyRuleWalk {
   std::vector<int> monthDays_, yearDays_;
   std::vector<bool> weekdays_;
   std::vector<bool> hours_, minutes_, seconds_;  // limits; empty: none
+  std::vector<int> hourValues_, minuteValues_, secondValues_;  // what they allow
   std::vector<int64_t> offsets_;                 // each period's instances
   int64_t remaining_ = -1;                       // COUNT left; -1: none
   std::optional<int64_t> until_;

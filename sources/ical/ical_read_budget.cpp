@@ -13,7 +13,7 @@ bool ICalReadBudget::takeSteps(int64_t& used, int64_t more) {
 }
 
 size_t ICalReadBudget::largeSeriesAllowance() const {
-  return std::max(kLeastOccurrences, std::min(kMostOccurrences, sharedOccurrences_));
+  return std::min(kMostOccurrences, sharedOccurrences_);
 }
 
-void ICalReadBudget::countLargeSeries(size_t listed) { sharedOccurrences_ -= std::min(listed, sharedOccurrences_); }
+void ICalReadBudget::countLargeSeries(size_t listed) { sharedOccurrences_ -= listed; }
