@@ -7,10 +7,11 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <unordered_map>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <libical/ical.h>
@@ -222,7 +223,8 @@ struct Replacement {
   CalendarEvent event;
 };
 
-// A parsed VEVENT with its place in the file.
+// A VEVENT of the file: where it stands, what tells its revisions apart,
+// and, while it is needed, its parsed component.
 struct FileEvent {
   ComponentPtr component;
   uint32_t scope = 0;
@@ -230,19 +232,20 @@ struct FileEvent {
   std::string uid;
   std::vector<std::string> rules;
   std::optional<ICalTime> recurrenceId;
+  int sequence = 0;
+  int64_t stamp = INT64_MIN;  // when it was written: the later of DTSTAMP and LAST-MODIFIED
   std::vector<const FileEvent*> overrides;
 };
 
-int sequenceOf(const FileEvent& event) {
-  icalproperty* sequence = icalcomponent_get_first_property(event.component.get(), ICAL_SEQUENCE_PROPERTY);
+int sequenceOf(icalcomponent* event) {
+  icalproperty* sequence = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY);
   return sequence ? icalproperty_get_sequence(sequence) : 0;
 }
 
-// When a revision was written: the later of DTSTAMP and LAST-MODIFIED.
-int64_t stampOf(const FileEvent& event) {
+int64_t stampOf(icalcomponent* event) {
   int64_t stamp = INT64_MIN;
   for (icalproperty_kind kind : {ICAL_DTSTAMP_PROPERTY, ICAL_LASTMODIFIED_PROPERTY})
-    if (std::optional<icaltimetype> time = timeValue(icalcomponent_get_first_property(event.component.get(), kind)))
+    if (std::optional<icaltimetype> time = timeValue(icalcomponent_get_first_property(event, kind)))
       stamp = std::max(stamp, wallSecondsOf(*time));
   return stamp;
 }
@@ -250,16 +253,18 @@ int64_t stampOf(const FileEvent& event) {
 // Whether `a` is an earlier revision than `b`, as iTIP orders them: by
 // SEQUENCE, then by when it was written, then by place in the file.
 bool isEarlierRevision(const FileEvent& a, const FileEvent& b) {
-  return std::tuple(sequenceOf(a), stampOf(a), a.place) < std::tuple(sequenceOf(b), stampOf(b), b.place);
+  return std::tuple(a.sequence, a.stamp, a.place) < std::tuple(b.sequence, b.stamp, b.place);
 }
 
-// The instance an override names: its instant, or its date when it is one.
-double instanceKey(const ICalTime& id) { return id.isDate() ? id.dateNumber() : unixSecondsOf(id) * 10 + 1; }
+// The instance an override names: its date when it is one, else its instant.
+std::pair<bool, double> instanceKey(const ICalTime& id) {
+  return {id.isDate(), id.isDate() ? id.dateNumber() : unixSecondsOf(id)};
+}
 
 // Of overrides that name the same instance, the latest revision.
 std::vector<const FileEvent*> latestOverrides(std::vector<const FileEvent*> overrides) {
   std::vector<const FileEvent*> latest;
-  std::map<double, size_t> byInstance;
+  std::map<std::pair<bool, double>, size_t> byInstance;
   for (const FileEvent* single : overrides) {
     auto [entry, added] = byInstance.try_emplace(instanceKey(*single->recurrenceId), latest.size());
     if (added)
@@ -292,64 +297,99 @@ class FileReader {
   // Each series is read where its first master stands in the file (its first
   // override, when it has no master).
   void read() {
-    std::unordered_map<std::string_view, std::vector<size_t>> byUid;
-    for (size_t i = 0; i < index_.events.size(); ++i)
-      if (!index_.events[i].uid.empty()) byUid[index_.events[i].uid].push_back(i);
+    struct Group {
+      std::vector<size_t> members;
+      std::optional<size_t> firstMaster;
+    };
+    std::unordered_map<std::string_view, Group> byUid;
+    for (size_t i = 0; i < index_.events.size(); ++i) {
+      const ICalEventEntry& entry = index_.events[i];
+      if (entry.uid.empty()) continue;
+      Group& group = byUid[entry.uid];
+      group.members.push_back(i);
+      if (!entry.isOverride && !group.firstMaster) group.firstMaster = i;
+    }
     for (size_t i = 0; i < index_.events.size(); ++i) {
       const ICalEventEntry& entry = index_.events[i];
       if (entry.uid.empty()) {
         readGroup({i});
         continue;
       }
-      const std::vector<size_t>& members = byUid[entry.uid];
-      auto master = std::find_if(members.begin(), members.end(),
-                                 [&](size_t m) { return !index_.events[m].isOverride; });
-      if (i == (master != members.end() ? *master : members.front())) readGroup(members);
+      const Group& group = byUid[entry.uid];
+      if (i == group.firstMaster.value_or(group.members.front())) readGroup(group.members);
     }
   }
 
  private:
-  std::optional<FileEvent> parse(size_t place) {
-    const ICalEventEntry& entry = index_.events[place];
-    ICalEventText text = eventText(text_, entry.range);
+  // The component of the event at `place`, and its rules as written.
+  ComponentPtr parse(size_t place, std::vector<std::string>& rules) {
+    ICalEventText text = eventText(text_, index_.events[place].range);
     ComponentPtr component(icalparser_parse_string(text.component.c_str()));
-    if (!component || icalcomponent_isa(component.get()) != ICAL_VEVENT_COMPONENT) return std::nullopt;
+    if (!component || icalcomponent_isa(component.get()) != ICAL_VEVENT_COMPONENT) return nullptr;
+    rules = std::move(text.rules);
+    return component;
+  }
+
+  std::optional<FileEvent> fileEventAt(size_t place) {
     FileEvent event;
-    event.scope = entry.scope;
+    event.component = parse(place, event.rules);
+    if (!event.component) return std::nullopt;
+    icalcomponent* component = event.component.get();
+    event.scope = index_.events[place].scope;
     event.place = place;
-    event.uid = uidOf(component.get());
-    event.rules = std::move(text.rules);
-    event.component = std::move(component);
-    event.recurrenceId = readTime(event.component.get(), ICAL_RECURRENCEID_PROPERTY, zonesOf(event));
+    event.uid = uidOf(component);
+    event.sequence = sequenceOf(component);
+    event.stamp = stampOf(component);
+    event.recurrenceId = readTime(component, ICAL_RECURRENCEID_PROPERTY, zonesOf(event));
     return event;
+  }
+
+  // The component of `event`: its own, or, once let go, parsed again into
+  // `scratch`.
+  icalcomponent* componentOf(const FileEvent& event, ComponentPtr& scratch) {
+    if (event.component) return event.component.get();
+    std::vector<std::string> rules;
+    scratch = parse(event.place, rules);
+    return scratch.get();
   }
 
   // The events of one UID, in file order: one series, its latest revision
   // with the latest override of each instance. When revisions differ, the
   // overrides older than the one kept went with the revisions it replaces.
-  // Overrides without a master are events of their own.
+  // Overrides without a master are events of their own. Only the latest
+  // revision stays parsed meanwhile; the others are parsed again when their
+  // turn comes, so that a UID given thousands of revisions or overrides
+  // costs little more memory than its text.
   void readGroup(const std::vector<size_t>& members) {
     std::vector<FileEvent> events;
     events.reserve(members.size());
-    for (size_t m : members)
-      if (std::optional<FileEvent> event = parse(m)) events.push_back(std::move(*event));
     FileEvent* master = nullptr;
     size_t revisions = 0;
-    std::vector<const FileEvent*> overrides;
-    for (FileEvent& event : events) {
-      if (event.recurrenceId) {
-        overrides.push_back(&event);
+    for (size_t m : members) {
+      std::optional<FileEvent> event = fileEventAt(m);
+      if (!event) continue;
+      FileEvent& added = events.emplace_back(std::move(*event));
+      if (added.recurrenceId) {
+        added.component.reset();
         continue;
       }
       ++revisions;
-      if (!master || isEarlierRevision(*master, event)) master = &event;
+      if (master && isEarlierRevision(added, *master)) {
+        added.component.reset();
+        continue;
+      }
+      if (master) master->component.reset();
+      master = &added;
     }
+    std::vector<const FileEvent*> overrides;
+    for (const FileEvent& event : events)
+      if (event.recurrenceId) overrides.push_back(&event);
     if (!master) {
       for (const FileEvent* single : latestOverrides(overrides)) readSeries(*single);
       return;
     }
     if (revisions > 1)
-      std::erase_if(overrides, [&](const FileEvent* o) { return sequenceOf(*o) < sequenceOf(*master); });
+      std::erase_if(overrides, [&](const FileEvent* o) { return o->sequence < master->sequence; });
     master->overrides = latestOverrides(overrides);
     readSeries(*master);
   }
@@ -359,7 +399,9 @@ class FileReader {
   }
 
   void readSeries(const FileEvent& fileEvent) {
-    icalcomponent* component = fileEvent.component.get();
+    ComponentPtr scratch;
+    icalcomponent* component = componentOf(fileEvent, scratch);
+    if (!component) return;
     const std::optional<ICalTime> start = readTime(component, ICAL_DTSTART_PROPERTY, zonesOf(fileEvent));
     if (!start) {
       // Without its master's start the overrides still stand on their own.
@@ -449,7 +491,9 @@ class FileReader {
     std::vector<Replacement> replacements;
     std::vector<std::pair<RangeChange, CalendarEvent>> changes;
     for (const FileEvent* single : master.overrides) {
-      icalcomponent* component = single->component.get();
+      ComponentPtr scratch;
+      icalcomponent* component = componentOf(*single, scratch);
+      if (!component) continue;
       const EventZones zones = zonesOf(*single);
       std::optional<ICalTime> start = readTime(component, ICAL_DTSTART_PROPERTY, zones);
       if (!start) continue;
