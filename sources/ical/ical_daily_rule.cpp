@@ -276,18 +276,19 @@ void DailyRuleWalk::skipBefore(int64_t wall) {
 }
 
 std::optional<int64_t> DailyRuleWalk::next(int64_t horizon) {
-  if (done_ || remaining_ == 0) return std::nullopt;
+  // The start is an instance even when its day's periods took every step.
   if (!startGiven_) {
     startGiven_ = true;
     if (until_ && start_ > *until_) return end(), std::nullopt;
     if (remaining_ > 0) --remaining_;
     return start_;
   }
-  if (onlyStart_) return end(), std::nullopt;
+  if (done_ || remaining_ == 0 || onlyStart_) return end(), std::nullopt;
   while (next_ >= buffer_.size()) {
     ++day_;
     if (day_ * kDay > horizon || !steps_.take()) return end(), std::nullopt;
     fillDay(day_);
+    if (done_) return std::nullopt;
   }
   const int64_t instance = buffer_[next_++];
   if ((until_ && instance > *until_) || !steps_.take()) return end(), std::nullopt;
