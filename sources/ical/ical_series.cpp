@@ -37,10 +37,9 @@ struct IteratorFree {
   void operator()(icalrecur_iterator* iterator) const { icalrecur_iterator_free(iterator); }
 };
 
-// The wall-clock time `unixSeconds` reads as in UTC, in the frame of `start`
-// (same zone, same date-ness). Close enough for starting an iterator early.
-icaltimetype wallNear(double unixSeconds, const icaltimetype& start) {
-  return withWallSeconds(start, static_cast<int64_t>(std::floor(std::clamp(unixSeconds, kEarliestUnix, kLatestUnix))));
+// `unixSeconds` in whole seconds within the instants a walk is asked about.
+int64_t walkedInstant(double unixSeconds) {
+  return static_cast<int64_t>(std::floor(std::clamp(unixSeconds, kEarliestUnix, kLatestUnix)));
 }
 
 bool hasParts(const short* parts) { return parts[0] != ICAL_RECURRENCE_ARRAY_MAX; }
@@ -124,14 +123,14 @@ class RuleInstances {
       rule.until = icaltime_null_time();
     }
     icaltimetype start = series.start.wall;
-    horizonWall_ = wallSecondsOf(wallNear(window_.toUnix + kStopMarginSeconds, start)) + 86400;
+    horizonWall_ = wallSecondsOf(withWallSeconds(start, walkedInstant(window_.toUnix + kStopMarginSeconds))) + 86400;
     // A rule that began long before the window is started near it instead,
     // so that the years (and, for a rule by the second, the hours) before
     // cost nothing. A COUNT must count the instances passed over.
     const double earliestUseful = window_.fromUnix - longestSpanSeconds();
     const bool startLate = std::isfinite(earliestUseful) && earliestUseful > -1e11 &&
                            earliestUseful > unixSecondsOf(series.start) + kStopMarginSeconds;
-    const int64_t lateWall = startLate ? earliestWallFrom(earliestUseful, series.start.zone) : 0;
+    const int64_t lateWall = startLate ? earliestWallFrom(walkedInstant(earliestUseful), series.start.zone) : 0;
     const int64_t step = fixedStepSeconds(recurrence);
     // Evenly spaced instances are counted out here: libical works out each
     // one through a full calendar computation, which costs far more.

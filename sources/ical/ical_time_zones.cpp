@@ -6,7 +6,6 @@
 #include <unicode/ustring.h>
 
 #include <cstdlib>
-#include <cmath>
 #include <ctime>
 #include <algorithm>
 #include <memory>
@@ -225,9 +224,7 @@ ICalZone ICalZoneResolver::resolveNamed(const std::string& tzid, uint32_t scope)
   return result;
 }
 
-int64_t earliestWallFrom(double unixSeconds, const ICalZone& zone) {
-  // Years 1 to 9999, the instants a walk is ever asked about.
-  const auto instant = static_cast<int64_t>(std::floor(std::clamp(unixSeconds, -62135596800.0, 253402300799.0)));
+int64_t earliestWallFrom(int64_t instant, const ICalZone& zone) {
   auto offsetAt = [&](int64_t at) {
     if (zone.kind == ICalZone::Kind::utc) return int64_t{0};
     return zone.kind == ICalZone::Kind::named ? namedOffsetAt(zone.zone, at) : localOffsetAt(at);
