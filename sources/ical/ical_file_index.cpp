@@ -21,8 +21,10 @@ struct Line {
 };
 
 Line lineAt(std::string_view text, size_t start) {
-  size_t end = text.find_first_of("\r\n", start);
-  if (end == std::string_view::npos) return {text.substr(start), text.size()};
+  // A plain loop: find_first_of looks each byte up in its set of two.
+  size_t end = start;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  if (end == text.size()) return {text.substr(start), text.size()};
   size_t next = end + 1;
   if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
   return {text.substr(start, end - start), next};
@@ -206,14 +208,19 @@ class Indexer {
 void appendLine(std::string& result, std::string_view line) {
   constexpr size_t kLongestLine = 4096;
   size_t sinceFold = 0;
-  for (char c : line) {
-    if (c == '\0') continue;
-    if (sinceFold == kLongestLine) {
-      result += "\r\n ";
-      sinceFold = 0;
+  while (!line.empty()) {
+    const size_t nul = std::min(line.find('\0'), line.size());
+    for (std::string_view kept = line.substr(0, nul); !kept.empty();) {
+      if (sinceFold == kLongestLine) {
+        result += "\r\n ";
+        sinceFold = 0;
+      }
+      const size_t piece = std::min(kept.size(), kLongestLine - sinceFold);
+      result.append(kept.substr(0, piece));
+      sinceFold += piece;
+      kept.remove_prefix(piece);
     }
-    result += c;
-    ++sinceFold;
+    line.remove_prefix(std::min(nul + 1, line.size()));
   }
   result += "\r\n";
 }

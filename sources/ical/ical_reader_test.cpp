@@ -215,8 +215,8 @@ TEST(ICalReader, RuleForms) {
       {"revisions by stamp", event("UID:s|DTSTAMP:20240301T000000Z|" + daily) + event("UID:s|DTSTAMP:20240201T000000Z|EXDATE:20240102T090000Z|" + daily), 3},
   };
   for (const Case& c : cases) EXPECT_EQ(read(calendar(c.body)).size(), c.expected) << c.name;
-  // A property line of 32 MB, unfolded, reads in linear time.
-  EXPECT_EQ(read(calendar(event("UID:l|DTSTART:20240101T000000Z|ATTENDEE:mailto:" + std::string(32 << 20, 'a') + "|")))[0].attendeeURLs[0].size(), (32u << 20) + 7);
+  // A line the parser takes folded comes whole, a NUL byte in it left out (its speed: bench/run-calendar).
+  EXPECT_EQ(read(calendar(event("UID:l|DTSTART:20240101T000000Z|ATTENDEE:mailto:" + std::string(50000, 'a') + '\0' + std::string(50000, 'a') + "|")))[0].attendeeURLs[0].size(), 100007u);
 }
 
 TEST(ICalReader, UntilInUtcIsAnInclusiveInstant) {
