@@ -169,9 +169,9 @@ bool DailyRuleWalk::limitsAllow(int64_t periodStart) const {
 
 // Calls `visit(periodStart)` for each period of the rule that begins on
 // `day` and passes the time limits, in order; returns how many places it
-// looked at. A grid finer than the limits is looked at only in the hours
-// and minutes they allow, and at the seconds they allow, so that a rule
-// whose limits are never met costs little more than one that is.
+// looked at. A grid finer than an hour is looked at only in the hours the
+// limits allow, and one finer than a minute only in the minutes and at the
+// seconds they allow: few places are looked at unless many instances follow.
 template <class Visit>
 int64_t DailyRuleWalk::forEachPeriod(int64_t day, const Visit& visit) const {
   int64_t looked = 0;
