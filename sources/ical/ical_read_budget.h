@@ -33,7 +33,8 @@ class ICalReadBudget {
   /// How many occurrences a series with at least kSmallSeries in the window
   /// may list now; 0 once the shared ones are spent.
   size_t largeSeriesAllowance() const;
-  /// Counts what such a series listed against the shared occurrences.
+  /// Counts what such a series listed, at most its allowance, against the
+  /// shared occurrences.
   void countLargeSeries(size_t listed);
 
  private:
