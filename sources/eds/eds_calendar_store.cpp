@@ -17,9 +17,9 @@ void EdsCalendarStore::enumerateEvents(double fromUnix, double toUnix,
   if (!query) return;
   EdsRegistry registry = openEdsRegistry();
   if (!registry.registry) return;
-  ICalZoneCache zones;
+  ICalReadState readState;
   const gint64 settleDeadline = g_get_monotonic_time() + kCalendarSettleMicroseconds;
   for (const GObjectPtr<ESource>& source : enabledSources(registry.registry.get(), E_SOURCE_EXTENSION_CALENDAR))
     readCalendarTexts(registry.registry.get(), source.get(), *query, settleDeadline,
-                      [&](const std::string& text) { readICalendarEvents(text, window, zones, visit); });
+                      [&](const std::string& text) { readICalendarEvents(text, window, readState, visit); });
 }

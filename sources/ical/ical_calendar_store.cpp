@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <optional>
+#include <set>
+#include <utility>
 
 #include "base/unique_fd.h"
 #include "sources/ical/calendar_locations.h"
@@ -12,14 +14,20 @@
 
 namespace {
 
-// The whole file, or nothing when it cannot be read.
-// Only regular files are read: a FIFO or a device listed as a calendar
-// must not hang the dump, so the open never blocks and anything else is
-// passed over.
-std::optional<std::string> fileBytes(const std::string& path) {
+// A calendar larger than this is passed over: no real calendar comes near
+// it, and one file must not take the memory the others need.
+constexpr off_t kLargestFile = off_t{256} << 20;
+
+// The whole file, or nothing when it cannot be read, is too large, or is one
+// already read (a file reached through a link, or listed twice, counts
+// once). Only regular files are read: a FIFO or a device listed as a
+// calendar must not hang the dump, so the open never blocks and anything
+// else is passed over.
+std::optional<std::string> fileBytes(const std::string& path, std::set<std::pair<dev_t, ino_t>>& filesRead) {
   const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   struct stat info {};
-  if (!file.isOpen() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+  if (!file.isOpen() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kLargestFile ||
+      !filesRead.emplace(info.st_dev, info.st_ino).second)
     return std::nullopt;
   return readToEnd(file);
 }
@@ -36,11 +44,12 @@ void ICalCalendarStore::enumerateEvents(double fromUnix, double toUnix,
                                         const std::function<void(const CalendarEvent&)>& visit) {
   const EventWindow window{fromUnix, toUnix};
   if (!window.isOrdered()) return;
-  ICalZoneCache zones;
+  ICalReadState read;
+  std::set<std::pair<dev_t, ino_t>> filesRead;
   for (const std::string& location : locations_) {
     for (const std::string& path : calendarFilesIn(location)) {
-      std::optional<std::string> bytes = fileBytes(path);
-      if (bytes) readICalendarEvents(*bytes, window, zones, visit);
+      std::optional<std::string> bytes = fileBytes(path, filesRead);
+      if (bytes) readICalendarEvents(*bytes, window, read, visit);
     }
   }
 }

@@ -25,20 +25,24 @@ TEST(CalendarLocations, AListNamingNothingGivesTheDefaults) {
 }
 
 // A listed file is read whatever its name; a folder gives its .ics files at
-// any depth in byte order of path, without following links to folders.
+// any depth in byte order of path, without following links to folders. A
+// file reached twice is read once; one UID in two files is two series; a
+// file over 256 MiB is passed over.
 TEST(ICalCalendarStore, EventsInLocationOrderThenPathOrder) {
   test::ScopedTempDir dir;
   const std::pair<const char*, const char*> files[] = {
-      {"first.calendar", "first"}, {"second/b.ics", "b"}, {"second/a/deep/x.ICS", "a-deep"},
-      {"second/B.iCs", "B"},       {"second/.ics", "bare"}, {"second/notes.txt", "not-a-calendar"}};
+      {"first.calendar", "first"}, {"second/b.ics", "b"}, {"second/a/deep/x.ICS", "a-deep"}, {"second/B.iCs", "B"},
+      {"second/.ics", "bare"},     {"second/c.ics", "b"}, {"second/notes.txt", "not-a-calendar"}, {"second/huge.ics", "huge"}};
   for (auto [path, uid] : files) test::writeFile(dir / path, calendarWith(uid));
+  std::filesystem::resize_file(dir / "second/huge.ics", std::uintmax_t{1} << 30);
   test::writeFile(dir / "second/broken.ics", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\n\x01\xFF");
   std::filesystem::create_directory(dir / "second/folder.ics");
   std::filesystem::create_directory_symlink(dir.path(), dir / "second/loop");
-  ICalCalendarStore store({dir / "first.calendar", dir / "missing", dir / "second"});
+  std::filesystem::create_symlink(dir / "first.calendar", dir / "second/link.ics");
+  ICalCalendarStore store({dir / "first.calendar", dir / "missing", dir / "second", dir / "first.calendar"});
   std::vector<std::string> ids;
   store.enumerateEvents(0, 4e9, [&](const CalendarEvent& e) { ids.push_back(e.identifier.value_or("?")); });
-  EXPECT_EQ(ids, (std::vector<std::string>{"first", "bare", "B", "a-deep", "b"}));
+  EXPECT_EQ(ids, (std::vector<std::string>{"first", "bare", "B", "a-deep", "b", "b"}));
 }
 
 // Every real-world file, crash.ics and the other malformed ones among them,

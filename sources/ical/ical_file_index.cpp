@@ -1,6 +1,8 @@
 // Indexing an iCalendar file by its BEGIN and END lines; see ical_file_index.h.
 #include "sources/ical/ical_file_index.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -19,8 +21,10 @@ struct Line {
 };
 
 Line lineAt(std::string_view text, size_t start) {
-  size_t end = text.find_first_of("\r\n", start);
-  if (end == std::string_view::npos) return {text.substr(start), text.size()};
+  // A plain loop: find_first_of looks each byte up in its set of two.
+  size_t end = start;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  if (end == text.size()) return {text.substr(start), text.size()};
   size_t next = end + 1;
   if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
   return {text.substr(start, end - start), next};
@@ -198,6 +202,39 @@ class Indexer {
   std::optional<Part> part_;
 };
 
+// A physical line as the parser takes it: without NUL bytes, ended by CRLF,
+// folded where it runs long (a fold is a line break and a blank, which the
+// parser takes out again wherever it stands).
+void appendLine(std::string& result, std::string_view line) {
+  constexpr size_t kLongestLine = 4096;
+  size_t sinceFold = 0;
+  while (!line.empty()) {
+    const size_t nul = std::min(line.find('\0'), line.size());
+    for (std::string_view kept = line.substr(0, nul); !kept.empty();) {
+      if (sinceFold == kLongestLine) {
+        result += "\r\n ";
+        sinceFold = 0;
+      }
+      const size_t piece = std::min(kept.size(), kLongestLine - sinceFold);
+      result.append(kept.substr(0, piece));
+      sinceFold += piece;
+      kept.remove_prefix(piece);
+    }
+    line.remove_prefix(std::min(nul + 1, line.size()));
+  }
+  result += "\r\n";
+}
+
+bool isContinuation(std::string_view line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
+
+// The properties of an event that the reader reads.
+bool isReadProperty(std::string_view line) {
+  static constexpr std::string_view kRead[] = {"UID", "DTSTART", "DTEND", "DURATION", "RDATE", "EXDATE",
+                                               "RECURRENCE-ID", "STATUS", "ATTENDEE", "ORGANIZER", "SEQUENCE",
+                                               "DTSTAMP", "LAST-MODIFIED"};
+  return std::any_of(std::begin(kRead), std::end(kRead), [&](std::string_view name) { return isProperty(line, name); });
+}
+
 }  // namespace
 
 ICalFileIndex indexICalendarText(std::string_view text) { return Indexer(text).run(); }
@@ -208,10 +245,76 @@ std::string componentText(std::string_view text, ICalTextRange range) {
   result.reserve(part.size() + 64);
   for (size_t start = 0; start < part.size();) {
     Line line = lineAt(part, start);
-    for (char c : line.text)
-      if (c != '\0') result += c;
-    result += "\r\n";
+    appendLine(result, line.text);
     start = line.next;
   }
   return result;
+}
+
+namespace {
+
+// One logical line of an event: its physical lines, the first unfolded.
+class EventLine {
+ public:
+  void start(std::string_view line) {
+    pieces_.assign(1, line);
+    head_.assign(line.substr(0, kHeadBytes));
+  }
+
+  void add(std::string_view continuation) {
+    pieces_.push_back(continuation);
+    if (head_.size() < kHeadBytes) head_.append(continuation.substr(1, kHeadBytes - head_.size()));
+  }
+
+  bool empty() const { return pieces_.empty(); }
+  // Enough of the line to tell its name, even when folded inside it.
+  std::string_view head() const { return head_; }
+  const std::vector<std::string_view>& pieces() const { return pieces_; }
+
+  std::string unfolded() const {
+    std::string line(pieces_.front());
+    for (size_t i = 1; i < pieces_.size(); ++i) line.append(pieces_[i].substr(1));
+    return line;
+  }
+
+ private:
+  static constexpr size_t kHeadBytes = 64;
+  std::vector<std::string_view> pieces_;
+  std::string head_;
+};
+
+// Adds one logical line of an event at `depth` (1 inside the event itself).
+void takeEventLine(const EventLine& line, size_t& depth, ICalEventText& event) {
+  const bool begins = startsWithWord(line.head(), "BEGIN:"), ends = startsWithWord(line.head(), "END:");
+  bool kept = false;
+  // The event's own BEGIN and END lines; nothing of the parts inside it.
+  if ((begins && depth++ == 0) || (ends && depth > 0 && --depth == 0))
+    kept = true;
+  else if (depth == 1 && !begins && !ends && isProperty(line.head(), "RRULE"))
+    event.rules.emplace_back(valueOf(line.unfolded()));
+  else
+    kept = depth == 1 && !begins && !ends && isReadProperty(line.head());
+  if (kept)
+    for (std::string_view piece : line.pieces()) appendLine(event.component, piece);
+}
+
+}  // namespace
+
+ICalEventText eventText(std::string_view text, ICalTextRange range) {
+  std::string_view part = text.substr(range.offset, range.length);
+  ICalEventText event;
+  size_t depth = 0;
+  EventLine current;
+  for (size_t start = 0; start < part.size();) {
+    const Line line = lineAt(part, start);
+    start = line.next;
+    if (isContinuation(line.text) && !current.empty()) {
+      current.add(line.text);
+      continue;
+    }
+    if (!current.empty()) takeEventLine(current, depth, event);
+    current.start(line.text);
+  }
+  if (!current.empty()) takeEventLine(current, depth, event);
+  return event;
 }

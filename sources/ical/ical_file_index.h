@@ -49,5 +49,18 @@ struct ICalFileIndex {
 ICalFileIndex indexICalendarText(std::string_view text);
 
 /// The bytes of `range` as the parser takes them: every line ended by CRLF,
-/// without NUL bytes (which would end the parser's text early).
+/// without NUL bytes (which would end the parser's text early), and folded
+/// at least every 4,096 bytes (libical takes time that grows with the square
+/// of a line's length).
 std::string componentText(std::string_view text, ICalTextRange range);
+
+/// An event as the reader parses it: the component with only the lines the
+/// reader looks at (no alarms, no descriptions), and its RRULE values as
+/// written, unfolded (libical's reading of a rule keeps too little of it).
+struct ICalEventText {
+  std::string component;
+  std::vector<std::string> rules;
+};
+
+/// The event of `range`, as componentText prepares it.
+ICalEventText eventText(std::string_view text, ICalTextRange range);

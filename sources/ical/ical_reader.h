@@ -8,17 +8,27 @@
 #include <functional>
 #include <string_view>
 
+#include "sources/ical/ical_read_budget.h"
 #include "sources/ical/ical_time_zones.h"
 #include "sources/store/calendar_store.h"
 #include "sources/store/event_window.h"
 
+/// What the files (or desktop calendars) of one read share: the zones they
+/// name and the read's bounds.
+struct ICalReadState {
+  ICalZoneCache zones;
+  ICalReadBudget budget;
+};
+
 /// Calls `visit` for each occurrence in `fileBytes` that `window` matches:
 /// events in file order, the occurrences of one event in order of start.
-/// Malformed events are left out; texts handed on are valid UTF-8. A series
-/// contributes at most 100,000 occurrences.
+/// Malformed events, and events whose start is no real date or time, are
+/// left out; texts handed on are valid UTF-8. Within the file one UID is one
+/// series: its latest revision, and one override per instance. A series
+/// lists its occurrences within the bounds of ical_read_budget.h.
 void readICalendarEvents(std::string_view fileBytes, const EventWindow& window,
                          const std::function<void(const CalendarEvent&)>& visit);
 
-/// The same, sharing zones with the other files of one read through `zones`.
-void readICalendarEvents(std::string_view fileBytes, const EventWindow& window, ICalZoneCache& zones,
+/// The same, as one file of the read `read`.
+void readICalendarEvents(std::string_view fileBytes, const EventWindow& window, ICalReadState& read,
                          const std::function<void(const CalendarEvent&)>& visit);

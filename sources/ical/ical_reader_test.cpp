@@ -59,24 +59,38 @@ Times times(const std::vector<CalendarEvent>& events) {
 }
 
 TEST(ICalReader, StartInZonesEndFromDtendOrDuration) {
-  ScopedTimeZone tz("America/Los_Angeles");
   const double nine = utc(2024, 3, 9, 17);  // 09:00 in Los Angeles, the day before the change
   const std::string ownZone = "BEGIN:VTIMEZONE|TZID:Custom/Zone|BEGIN:STANDARD|DTSTART:19700101T000000|"
                               "TZOFFSETFROM:+0530|TZOFFSETTO:+0530|END:STANDARD|END:VTIMEZONE|";
-  // The zone cases have neither DTEND nor DURATION: they last no time.
-  struct Case { const char* name; std::string body; double start, end; } cases[] = {
-      {"own VTIMEZONE", ownZone + event("DTSTART;TZID=Custom/Zone:20240310T090000|"), utc(2024, 3, 10, 3, 30), utc(2024, 3, 10, 3, 30)},
-      {"empty VTIMEZONE gives the system zone, in summer",
-       "BEGIN:VTIMEZONE|TZID:America/New_York|END:VTIMEZONE|" + event("DTSTART;TZID=America/New_York:20240701T090000|"),
-       utc(2024, 7, 1, 13), utc(2024, 7, 1, 13)},
-      {"vendor prefix", event("DTSTART;TZID=/softwarestudio.org/Olson_20011030_5/Europe/Berlin:20240115T090000|"), utc(2024, 1, 15, 8), utc(2024, 1, 15, 8)},
-      {"windows name", event("DTSTART;TZID=Eastern Standard Time:20240115T090000|"), utc(2024, 1, 15, 14), utc(2024, 1, 15, 14)},
-      {"unknown zone, even a path outside the database, is local", event("DTSTART;TZID=../../../etc/passwd:20240309T090000|"), nine, nine},
-      {"duration of a day keeps the wall clock", event("DTSTART:20240309T090000|DURATION:P1D|"), nine, nine + 23 * 3600},
-      {"end before start is clamped", event("DTSTART:20240309T090000|DTEND:20240309T080000|"), nine, nine},
-      {"end in another zone", event("DTSTART:20240309T090000|DTEND;TZID=America/New_York:20240309T130000|"), nine, nine + 3600},
+  const std::string ownNewYork = "BEGIN:VTIMEZONE|TZID:Own|BEGIN:STANDARD|DTSTART:19701101T020000|RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU|"
+                                 "TZOFFSETFROM:-0400|TZOFFSETTO:-0500|END:STANDARD|BEGIN:DAYLIGHT|DTSTART:19700308T020000|"
+                                 "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU|TZOFFSETFROM:-0500|TZOFFSETTO:-0400|END:DAYLIGHT|END:VTIMEZONE|";
+  const std::string berlinSeries = "UID:b|DTSTART;TZID=Europe/Berlin:20240101T100000|RRULE:FREQ=DAILY;COUNT=3|";
+  // The zone cases have neither DTEND nor DURATION: they last no time. A
+  // time in a daylight-saving gap lands the gap's length later; one in an
+  // overlap is its first occurrence.
+  struct Case { const char* name; std::string body; Times expected; const char* tz = "America/Los_Angeles"; } cases[] = {
+      {"own VTIMEZONE", ownZone + event("DTSTART;TZID=Custom/Zone:20240310T090000|"), {{utc(2024, 3, 10, 3, 30), utc(2024, 3, 10, 3, 30)}}},
+      {"empty VTIMEZONE gives the system zone, in summer", "BEGIN:VTIMEZONE|TZID:America/New_York|END:VTIMEZONE|" + event("DTSTART;TZID=America/New_York:20240701T090000|"), {{utc(2024, 7, 1, 13), utc(2024, 7, 1, 13)}}},
+      {"vendor prefix", event("DTSTART;TZID=/softwarestudio.org/Olson_20011030_5/Europe/Berlin:20240115T090000|"), {{utc(2024, 1, 15, 8), utc(2024, 1, 15, 8)}}},
+      {"windows name", event("DTSTART;TZID=Eastern Standard Time:20240115T090000|"), {{utc(2024, 1, 15, 14), utc(2024, 1, 15, 14)}}},
+      {"unknown zone, even a path outside the database, is local", event("DTSTART;TZID=../../../etc/passwd:20240309T090000|"), {{nine, nine}}},
+      {"duration of a day keeps the wall clock", event("DTSTART:20240309T090000|DURATION:P1D|"), {{nine, nine + 23 * 3600}}},
+      {"end before start is clamped", event("DTSTART:20240309T090000|DTEND:20240309T080000|"), {{nine, nine}}},
+      {"end in another zone", event("DTSTART:20240309T090000|DTEND;TZID=America/New_York:20240309T130000|"), {{nine, nine + 3600}}},
+      {"gap, system zone", event("DTSTART;TZID=America/New_York:20070311T023000|"), {{utc(2007, 3, 11, 7, 30), utc(2007, 3, 11, 7, 30)}}},
+      {"overlap, system zone", event("DTSTART;TZID=America/New_York:20071104T013000|"), {{utc(2007, 11, 4, 5, 30), utc(2007, 11, 4, 5, 30)}}},
+      {"gap and overlap, Berlin", event("DTSTART;TZID=Europe/Berlin:20240331T023000|") + event("DTSTART;TZID=Europe/Berlin:20241027T023000|"), {{utc(2024, 3, 31, 1, 30), utc(2024, 3, 31, 1, 30)}, {utc(2024, 10, 27, 0, 30), utc(2024, 10, 27, 0, 30)}}},
+      {"gap and overlap, own VTIMEZONE", ownNewYork + event("DTSTART;TZID=Own:20070311T023000|") + event("DTSTART;TZID=Own:20071104T013000|"), {{utc(2007, 3, 11, 7, 30), utc(2007, 3, 11, 7, 30)}, {utc(2007, 11, 4, 5, 30), utc(2007, 11, 4, 5, 30)}}},
+      {"series across the gap", event("DTSTART;TZID=America/New_York:20070310T023000|RRULE:FREQ=DAILY;COUNT=3|"), {{utc(2007, 3, 10, 7, 30), utc(2007, 3, 10, 7, 30)}, {utc(2007, 3, 11, 7, 30), utc(2007, 3, 11, 7, 30)}, {utc(2007, 3, 12, 6, 30), utc(2007, 3, 12, 6, 30)}}},
+      {"floating gap and overlap under TZ", event("DTSTART:20070311T023000|") + event("DTSTART:20071104T013000|"), {{utc(2007, 3, 11, 7, 30), utc(2007, 3, 11, 7, 30)}, {utc(2007, 11, 4, 5, 30), utc(2007, 11, 4, 5, 30)}}, "America/New_York"},
+      {"floating EXDATE and RECURRENCE-ID in the series' zone", event(berlinSeries + "EXDATE:20240102T100000|") + event("UID:b|RECURRENCE-ID:20240103T100000|DTSTART;TZID=Europe/Berlin:20240103T120000|"),
+       {{utc(2024, 1, 1, 9), utc(2024, 1, 1, 9)}, {utc(2024, 1, 3, 11), utc(2024, 1, 3, 11)}}, "UTC"},
   };
-  for (const Case& c : cases) EXPECT_EQ(times(read(calendar(c.body))), (Times{{c.start, c.end}})) << c.name;
+  for (const Case& c : cases) {
+    ScopedTimeZone tz(c.tz);
+    EXPECT_EQ(times(read(calendar(c.body))), c.expected) << c.name;
+  }
 }
 
 TEST(ICalReader, FloatingAndAllDayFollowTheLocalZone) {
@@ -152,16 +166,6 @@ TEST(ICalReader, WindowEdges) {
   for (const Case& c : cases) EXPECT_EQ(read(c.text, c.window).size(), c.expected) << c.name;
 }
 
-TEST(ICalReader, LongAndHostileRulesStopInTime) {
-  // Without a COUNT the walk starts near the window; with one it walks from
-  // the start, and billions of instances before the window are cut short.
-  for (auto [rule, expected] : {std::pair<std::string, size_t>{"FREQ=SECONDLY", 60}, {"FREQ=SECONDLY;BYSECOND=1,2,3;COUNT=2000000000", 0}}) {
-    auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(read(calendar(event("UID:r|DTSTART:19700101T000000Z|RRULE:" + rule + "|")), {utc(2024, 5, 1), utc(2024, 5, 1, 0, 1)}).size(), expected) << rule;
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << rule;
-  }
-}
-
 TEST(ICalReader, PeopleStatusAndTextsAsTheStoreHandsThemOn) {
   auto events = read(calendar(event(
       "UID:caf\xC3\xA9-\xFF|DTSTART:20240101T000000Z|STATUS:TENTATIVE|ATTENDEE;CN=\"A, B\":mailto:A@Example.com|"
@@ -191,6 +195,28 @@ TEST(ICalReader, WhatCountsAsAnEventInAnyEncodingOrGarbage) {
       {"bad rule", calendar(event("UID:x|DTSTART:20240101T000000Z|RRULE:FREQ=DAILY;UNTIL=123456T123456;BYSETPOS=999999|")), 1},
   };
   for (const Case& c : cases) EXPECT_EQ(read(c.text).size(), c.expected) << c.name;
+}
+
+// Wide and non-positive INTERVALs, dates that do not exist, and one series
+// per UID: the latest revision, one override per instance.
+TEST(ICalReader, RuleForms) {
+  const std::string daily = "DTSTART:20240101T090000Z|RRULE:FREQ=DAILY;COUNT=3|";
+  struct Case { const char* name; std::string body; size_t expected; } cases[] = {
+      {"interval over 32,767", event("UID:r|DTSTART:20240101T000000Z|RRULE:FREQ=MINUTELY;INTERVAL=43200;COUNT=4|"), 4},
+      {"interval of a day less a second", event("UID:r|DTSTART:20240101T000000Z|RRULE:FREQ=SECONDLY;INTERVAL=86399;UNTIL=20241231T235959Z|"), 367},
+      {"interval 0", event("UID:r|DTSTART:20240101T000000Z|RRULE:FREQ=DAILY;INTERVAL=0;COUNT=3|"), 3},
+      {"interval -5", event("UID:r|DTSTART:20240101T000000Z|RRULE:FREQ=HOURLY;INTERVAL=-5;COUNT=3|"), 3},
+      {"weekly beyond the years", event("UID:r|DTSTART:20240101T000000Z|RRULE:FREQ=WEEKLY;INTERVAL=40000;BYDAY=MO,TU|"), 2},
+      {"30 February, hour 25, month 13", event("DTSTART:20240230T090000Z|") + event("DTSTART:20240101T250000Z|") + event("DTSTART:20241301T000000Z|"), 0},
+      {"leap second", event("DTSTART:20161231T235960Z|"), 1},
+      {"two overrides of one instance", event("UID:s|" + daily) + event("UID:s|RECURRENCE-ID:20240102T090000Z|DTSTART:20240102T100000Z|") +
+       event("UID:s|RECURRENCE-ID:20240102T090000Z|DTSTART:20240102T100000Z|"), 3},
+      {"revisions by sequence", event("UID:s|SEQUENCE:2|EXDATE:20240102T090000Z|" + daily) + event("UID:s|SEQUENCE:1|" + daily), 2},
+      {"revisions by stamp", event("UID:s|DTSTAMP:20240301T000000Z|" + daily) + event("UID:s|DTSTAMP:20240201T000000Z|EXDATE:20240102T090000Z|" + daily), 3},
+  };
+  for (const Case& c : cases) EXPECT_EQ(read(calendar(c.body)).size(), c.expected) << c.name;
+  // A line the parser takes folded comes whole, a NUL byte in it left out (its speed: bench/run-calendar).
+  EXPECT_EQ(read(calendar(event("UID:l|DTSTART:20240101T000000Z|ATTENDEE:mailto:" + std::string(50000, 'a') + '\0' + std::string(50000, 'a') + "|")))[0].attendeeURLs[0].size(), 100007u);
 }
 
 TEST(ICalReader, UntilInUtcIsAnInclusiveInstant) {
@@ -237,7 +263,6 @@ TEST(ICalReader, LateWindowsStayOnTheRuleGrid) {
 TEST(ICalReader, CountedRulesJumpArithmetically) {
   const std::string minutes = calendar(event("UID:m|DTSTART:20100101T000000Z|RRULE:FREQ=MINUTELY;COUNT=10000000|"));
   const double last = utc(2010, 1, 1) + 9999999 * 60.0;
-  EXPECT_EQ(read(minutes, {utc(2024, 6, 1), utc(2024, 6, 1, 1)}).size(), 60u);
   EXPECT_EQ(times(read(minutes, {last - 120, last + 600})), (Times{{last - 120, last - 120}, {last - 60, last - 60}, {last, last}}));
   const std::string weeks = calendar(event("UID:w|DTSTART;TZID=Europe/Berlin:20000103T090000|RRULE:FREQ=WEEKLY;INTERVAL=2;COUNT=600|"));
   // The 600th instance, 1198 weeks on, is on 18 December 2022 at 09:00 in Berlin.
@@ -284,13 +309,12 @@ TEST(ICalReader, DamagedFilesKeepEveryCompleteEvent) {
   }
 }
 
-TEST(ICalReader, HostileZonesAndEndlessSeriesAreBounded) {
+TEST(ICalReader, HostileZonesAndRulesEndQuickly) {
   ScopedTimeZone tz("UTC");
   auto zone = [](const std::string& tzid, const std::string& freq) {
     return "BEGIN:VTIMEZONE|TZID:" + tzid + "|BEGIN:STANDARD|DTSTART:19700101T000000|RRULE:FREQ=" + freq +
            "|TZOFFSETFROM:+0100|TZOFFSETTO:+0100|END:STANDARD|END:VTIMEZONE|";
   };
-  const std::string longTzid = "/a" + std::string(300000, 'a');
   struct Case { const char* name; std::string body; EventWindow window; Times expected; } cases[] = {
       {"secondly observance, known name", zone("Europe/Berlin", "SECONDLY") + event("UID:z|DTSTART;TZID=Europe/Berlin:20240110T100000|"),
        {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 9), utc(2024, 1, 10, 9)}}},
@@ -298,20 +322,41 @@ TEST(ICalReader, HostileZonesAndEndlessSeriesAreBounded) {
        {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 10), utc(2024, 1, 10, 10)}}},
       {"yearly observance", zone("My/Zone", "YEARLY") + event("UID:z|DTSTART;TZID=My/Zone:20240110T100000|"),
        {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 9), utc(2024, 1, 10, 9)}}},
-      {"long zone name", event("UID:z|DTSTART;TZID=" + longTzid + ":20240110T100000|"),
+      {"long zone name", event("UID:z|DTSTART;TZID=/a" + std::string(300000, 'a') + ":20240110T100000|"),
        {utc(2024, 1, 1), utc(2024, 2, 1)}, {{utc(2024, 1, 10, 10), utc(2024, 1, 10, 10)}}},
+      {"a second no minute has", event("UID:s|DTSTART:20000101T000000Z|RRULE:FREQ=SECONDLY;BYSECOND=60|"), {utc(1970, 1, 1), utc(2100, 1, 1)}, {{utc(2000, 1, 1), utc(2000, 1, 1)}}},
   };
   for (const Case& c : cases) {
     auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(times(read(calendar(c.body), c.window)), c.expected) << c.name;
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << c.name;
   }
-  // A series contributes at most 100,000 occurrences; an hourly one over
-  // eleven years stays whole.
-  const EventWindow years{utc(2014, 1, 1), utc(2025, 1, 1)};
-  EXPECT_EQ(read(calendar(event("UID:s|DTSTART:20160101T000000Z|RRULE:FREQ=SECONDLY|")), years).size(), 100000u);
-  EXPECT_EQ(read(calendar(event("UID:m|DTSTART:20160101T000000Z|RRULE:FREQ=MINUTELY|")), years).size(), 100000u);
-  EXPECT_EQ(read(calendar(event("UID:h|DTSTART:20140101T000000Z|RRULE:FREQ=HOURLY|")), years).size(), 96432u);
+}
+
+// Rules that never yield, or yield without end, cost bounded steps and
+// occurrences; ordinary events and series under 10,000 are always whole.
+TEST(ICalReader, SeriesAndReadsAreBounded) {
+  const std::string ordinary = event("UID:o|DTSTART:20240101T120000Z|"), endless = "DTSTART:20160101T000000Z|RRULE:FREQ=SECONDLY|";
+  std::string many;
+  for (int i = 0; i < 30; ++i) many += event("UID:e" + std::to_string(i) + "|" + endless);
+  const EventWindow day{utc(2024, 1, 1), utc(2024, 1, 2)}, years{utc(2014, 1, 1), utc(2025, 1, 1)};
+  struct Case { const char* name; std::string body; EventWindow window; size_t expected; } cases[] = {
+      {"secondly, never yields", event("UID:r|DTSTART:20000101T000000Z|RRULE:FREQ=SECONDLY;BYMONTH=2;BYMONTHDAY=30|") + ordinary, day, 1},
+      {"minutely, impossible day", event("UID:r|DTSTART:20000101T000000Z|RRULE:FREQ=MINUTELY;BYMONTH=4;BYMONTHDAY=31|") + ordinary, day, 1},
+      {"all-day start, minutely by hour", event("UID:r|DTSTART;VALUE=DATE:20000101|RRULE:FREQ=MINUTELY;BYMONTH=6;BYHOUR=23|") + ordinary, day, 1},
+      {"all-day start, hourly by minute", event("UID:r|DTSTART;VALUE=DATE:20000101|RRULE:FREQ=HOURLY;BYMINUTE=7|") + ordinary, day, 1},
+      {"secondly by year day", event("UID:r|DTSTART:20000101T000000Z|RRULE:FREQ=SECONDLY;BYYEARDAY=366|"), {utc(2024, 12, 31, 5), utc(2024, 12, 31, 6)}, 3600},
+      {"counted weekdays, 680,000 before the window", event("UID:r|DTSTART:20150101T000000Z|RRULE:FREQ=MINUTELY;INTERVAL=5;BYDAY=MO,TU,WE,TH,FR;COUNT=5000000|"), day, 288},
+      {"counted seconds, billions before the window", event("UID:r|DTSTART:19700101T000000Z|RRULE:FREQ=SECONDLY;BYSECOND=1,2,3;COUNT=2000000000|"), {utc(2024, 5, 1), utc(2024, 5, 1, 0, 1)}, 3},
+      {"one endless series", event("UID:s|" + endless), years, 100000},
+      {"hourly over eleven years stays whole", event("UID:h|DTSTART:20140101T000000Z|RRULE:FREQ=HOURLY|"), years, 96432},
+      {"thirty endless series, then one of 9,999 and one event", many + event("UID:n|DTSTART:20200101T000000Z|RRULE:FREQ=MINUTELY;COUNT=9999|") + ordinary, years, 1000000 + 9999 + 1},
+  };
+  for (const Case& c : cases) {
+    size_t count = 0;
+    readICalendarEvents(calendar(c.body), c.window, [&](const CalendarEvent&) { ++count; });
+    EXPECT_EQ(count, c.expected) << c.name;
+  }
 }
 
 }  // namespace

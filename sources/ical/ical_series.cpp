@@ -10,18 +10,22 @@
 #include <set>
 #include <unordered_set>
 
+#include "sources/ical/civil_time.h"
+#include "sources/ical/ical_daily_rule.h"
+
 namespace {
 
 // Instances are produced a little past the window's end before the walk
 // stops: the iterator runs in wall-clock order, which can differ from the
 // order of instants around a daylight-saving change.
 constexpr double kStopMarginSeconds = 2 * 86400.0;
-// A rule with a COUNT cannot be started late, so the instances before the
-// window are walked one by one. A rule that puts millions of them before the
-// window (a hostile file, say) is cut short rather than hang the read.
-constexpr long kMostInstancesBeforeWindow = 500'000;
 // The last year whose times are read through zone rules.
 constexpr int kLastZonedYear = 3000;
+// The instants a walk is ever asked about: years 1 to 9999.
+constexpr double kEarliestUnix = -62135596800.0;
+constexpr double kLatestUnix = 253402300799.0;
+// libical keeps a rule's INTERVAL in 16 bits.
+constexpr int64_t kWidestLibicalInterval = 32767;
 
 struct Instance {
   double startUnix = 0;
@@ -33,10 +37,9 @@ struct IteratorFree {
   void operator()(icalrecur_iterator* iterator) const { icalrecur_iterator_free(iterator); }
 };
 
-// The wall-clock time `unixSeconds` reads as in UTC, in the frame of `start`
-// (same zone, same date-ness). Close enough for starting an iterator early.
-icaltimetype wallNear(double unixSeconds, const icaltimetype& start) {
-  return withWallSeconds(start, static_cast<int64_t>(std::floor(unixSeconds)));
+// `unixSeconds` in whole seconds within the instants a walk is asked about.
+int64_t walkedInstant(double unixSeconds) {
+  return static_cast<int64_t>(std::floor(std::clamp(unixSeconds, kEarliestUnix, kLatestUnix)));
 }
 
 bool hasParts(const short* parts) { return parts[0] != ICAL_RECURRENCE_ARRAY_MAX; }
@@ -47,17 +50,21 @@ bool hasByParts(const icalrecurrencetype& rule) {
          hasParts(rule.by_week_no) || hasParts(rule.by_month) || hasParts(rule.by_set_pos);
 }
 
-int64_t intervalOf(const icalrecurrencetype& rule) { return std::max<int64_t>(rule.interval, 1); }
+// An all-day start has no time of day for BYHOUR, BYMINUTE and BYSECOND to
+// set: RFC 5545 has them ignored.
+void dropTimeParts(icalrecurrencetype& rule) {
+  rule.by_hour[0] = rule.by_minute[0] = rule.by_second[0] = ICAL_RECURRENCE_ARRAY_MAX;
+}
 
 // The wall-clock seconds between instances of a rule whose instances are
 // evenly spaced on the wall clock, or 0.
-int64_t fixedStepSeconds(const icalrecurrencetype& rule) {
-  switch (rule.freq) {
-    case ICAL_SECONDLY_RECURRENCE: return intervalOf(rule);
-    case ICAL_MINUTELY_RECURRENCE: return intervalOf(rule) * 60;
-    case ICAL_HOURLY_RECURRENCE: return intervalOf(rule) * 3600;
-    case ICAL_DAILY_RECURRENCE: return intervalOf(rule) * 86400;
-    case ICAL_WEEKLY_RECURRENCE: return intervalOf(rule) * 7 * 86400;
+int64_t fixedStepSeconds(const RecurrenceRule& rule) {
+  switch (rule.parts.freq) {
+    case ICAL_SECONDLY_RECURRENCE: return rule.interval;
+    case ICAL_MINUTELY_RECURRENCE: return rule.interval * 60;
+    case ICAL_HOURLY_RECURRENCE: return rule.interval * 3600;
+    case ICAL_DAILY_RECURRENCE: return rule.interval * 86400;
+    case ICAL_WEEKLY_RECURRENCE: return rule.interval * 7 * 86400;
     default: return 0;
   }
 }
@@ -65,12 +72,12 @@ int64_t fixedStepSeconds(const icalrecurrencetype& rule) {
 // A start for `rule` on its own grid (a whole number of intervals after
 // `start`, with the same time of day and, for months and years, the same
 // day) at or before the wall-clock time `target`; `start` when there is none.
-icaltimetype gridStartBefore(const icalrecurrencetype& rule, const icaltimetype& start, int64_t target) {
+icaltimetype gridStartBefore(const RecurrenceRule& rule, const icaltimetype& start, int64_t target) {
   const int64_t from = wallSecondsOf(start);
   if (target <= from) return start;
   if (int64_t step = fixedStepSeconds(rule)) return withWallSeconds(start, from + (target - from) / step * step);
   const icaltimetype near = withWallSeconds(start, target);
-  const int64_t monthsPerPeriod = intervalOf(rule) * (rule.freq == ICAL_YEARLY_RECURRENCE ? 12 : 1);
+  const int64_t monthsPerPeriod = rule.interval * (rule.parts.freq == ICAL_YEARLY_RECURRENCE ? 12 : 1);
   const int64_t months = (int64_t{near.year} - start.year) * 12 + near.month - start.month;
   // A period whose month lacks the day (the 31st, 29 February) is passed
   // over for an earlier one.
@@ -84,14 +91,31 @@ icaltimetype gridStartBefore(const icalrecurrencetype& rule, const icaltimetype&
   return start;
 }
 
+// The last wall-clock second of the week, month or year that holds `start`:
+// a rule whose INTERVAL reaches past libical's years has no second period.
+icaltimetype firstPeriodEnd(const icalrecurrencetype& rule, const icaltimetype& start) {
+  const int64_t day = daysFromCivil(start.year, start.month, start.day);
+  int64_t nextPeriod = daysFromCivil(start.year + 1, 1, 1);
+  if (rule.freq == ICAL_MONTHLY_RECURRENCE)
+    nextPeriod = daysFromCivil(start.year + (start.month == 12), start.month % 12 + 1, 1);
+  if (rule.freq == ICAL_WEEKLY_RECURRENCE) {
+    const int weekStart = rule.week_start == ICAL_NO_WEEKDAY ? ICAL_MONDAY_WEEKDAY : rule.week_start;
+    const int64_t weekday = ((day + 4) % 7 + 7) % 7 + 1;  // 1 is Sunday, as libical counts
+    nextPeriod = day + 7 - ((weekday - weekStart) % 7 + 7) % 7;
+  }
+  return withWallSeconds(start, nextPeriod * 86400 - 1);
+}
+
 // The instances of one RRULE in order, stopping past the window's end.
 class RuleInstances {
  public:
   // `earlier` and `later` widen the window by how far range changes move
   // instances.
-  RuleInstances(icalrecurrencetype rule, const SeriesDefinition& series, const EventWindow& window,
-                double earlier, double later)
-      : series_(series), window_{window.fromUnix - later, window.toUnix + earlier} {
+  RuleInstances(const RecurrenceRule& recurrence, const SeriesDefinition& series, const EventWindow& window,
+                double earlier, double later, SeriesSteps& steps)
+      : series_(series), window_{window.fromUnix - later, window.toUnix + earlier}, steps_(steps) {
+    icalrecurrencetype rule = recurrence.parts;
+    if (series.start.isDate()) dropTimeParts(rule);
     // An UNTIL in UTC is an instant, compared with each instance's instant
     // here: libical would compare it with the wall clock of the start's zone.
     if (!icaltime_is_null_time(rule.until) && icaltime_is_utc(rule.until) && !rule.until.is_date) {
@@ -99,38 +123,32 @@ class RuleInstances {
       rule.until = icaltime_null_time();
     }
     icaltimetype start = series.start.wall;
+    horizonWall_ = wallSecondsOf(withWallSeconds(start, walkedInstant(window_.toUnix + kStopMarginSeconds))) + 86400;
     // A rule that began long before the window is started near it instead,
-    // from a start on its own grid, so that the years before cost nothing.
-    // A COUNT must count the instances passed over: only evenly spaced ones
-    // can be counted without walking them.
-    const double earliestUseful = window_.fromUnix - longestSpanSeconds() - kStopMarginSeconds;
-    const bool evenlySpaced = fixedStepSeconds(rule) > 0 && !hasByParts(rule);
-    if (std::isfinite(earliestUseful) && earliestUseful > unixSecondsOf(series.start) + kStopMarginSeconds &&
-        earliestUseful > -1e11 && (rule.count == 0 || evenlySpaced)) {
-      // A day earlier on the wall clock covers any zone's offset.
-      const icaltimetype later = gridStartBefore(rule, start, wallSecondsOf(wallNear(earliestUseful, start)) - 86400);
-      if (rule.count > 0) {
-        const int64_t skipped = (wallSecondsOf(later) - wallSecondsOf(start)) / fixedStepSeconds(rule);
-        if (skipped >= rule.count) {
-          done_ = true;
-          return;
-        }
-        rule.count -= static_cast<int>(skipped);
-      }
-      // libical hands out its start first, an instance of the rule or not;
-      // when it is not, it lies a day before anything the window needs.
-      if (!evenlySpaced && icaltime_compare(later, start) != 0) notAnInstance_ = later;
-      start = later;
-    }
+    // so that the years (and, for a rule by the second, the hours) before
+    // cost nothing. A COUNT must count the instances passed over.
+    const double earliestUseful = window_.fromUnix - longestSpanSeconds();
+    const bool startLate = std::isfinite(earliestUseful) && earliestUseful > -1e11 &&
+                           earliestUseful > unixSecondsOf(series.start) + kStopMarginSeconds;
+    const int64_t lateWall = startLate ? earliestWallFrom(walkedInstant(earliestUseful), series.start.zone) : 0;
+    const int64_t step = fixedStepSeconds(recurrence);
     // Evenly spaced instances are counted out here: libical works out each
     // one through a full calendar computation, which costs far more.
-    if (evenlySpaced && icaltime_is_null_time(rule.until) && (!start.is_date || fixedStepSeconds(rule) % 86400 == 0)) {
-      stepSeconds_ = fixedStepSeconds(rule);
+    if (step > 0 && !hasByParts(rule) && icaltime_is_null_time(rule.until) && (!start.is_date || step % 86400 == 0)) {
+      remaining_ = rule.count > 0 ? rule.count : -1;
+      if (startLate) {
+        const icaltimetype later = gridStartBefore(recurrence, start, lateWall);
+        if (remaining_ > 0) remaining_ = std::max<int64_t>(remaining_ - (wallSecondsOf(later) - wallSecondsOf(start)) / step, 0);
+        start = later;
+      }
+      stepSeconds_ = step;
       frame_ = start;
       nextWall_ = wallSecondsOf(start);
-      remaining_ = rule.count > 0 ? rule.count : -1;
+    } else if (repeatsDailyOrMore(rule)) {
+      walk_.emplace(rule, recurrence.interval, start, steps);
+      if (startLate) walk_->skipBefore(lateWall);
     } else {
-      iterator_.reset(icalrecur_iterator_new(rule, start));
+      startLibical(rule, recurrence, start, startLate, lateWall - 86400);
     }
     advance();
   }
@@ -161,17 +179,39 @@ class RuleInstances {
       }
       instance.endUnix = occurrenceEnd(start, instance.startUnix, series_.length);
       instance.date = start.dateNumber();
-      if (instance.endUnix < window_.fromUnix && ++skippedBeforeWindow_ > kMostInstancesBeforeWindow) {
-        finish();
-        return;
-      }
       head_ = instance;
       return;
     }
   }
 
  private:
+  // Rules by the week, month or year go to libical's iterator, which works
+  // them out a period at a time.
+  void startLibical(icalrecurrencetype rule, const RecurrenceRule& recurrence, icaltimetype start, bool startLate,
+                    int64_t lateWall) {
+    if (recurrence.interval > kWidestLibicalInterval) {
+      const icaltimetype end = firstPeriodEnd(rule, start);
+      if (icaltime_is_null_time(rule.until) || icaltime_compare(end, rule.until) < 0) rule.until = end;
+      rule.interval = 1;
+    } else {
+      rule.interval = static_cast<short>(recurrence.interval);
+      if (startLate && rule.count == 0) {
+        const icaltimetype later = gridStartBefore(recurrence, start, lateWall);
+        // libical hands out its start first, an instance of the rule or not;
+        // `lateWall` lies a day before anything the window needs.
+        if (icaltime_compare(later, start) != 0) notAnInstance_ = later;
+        start = later;
+      }
+    }
+    iterator_.reset(icalrecur_iterator_new(rule, start));
+  }
+
   icaltimetype nextWall() {
+    if (!steps_.take()) return icaltime_null_time();
+    if (walk_) {
+      std::optional<int64_t> wall = walk_->next(horizonWall_);
+      return wall ? withWallSeconds(series_.start.wall, *wall) : icaltime_null_time();
+    }
     if (stepSeconds_ == 0) return iterator_ ? icalrecur_iterator_next(iterator_.get()) : icaltime_null_time();
     if (remaining_ == 0) return icaltime_null_time();
     if (remaining_ > 0) --remaining_;
@@ -183,6 +223,7 @@ class RuleInstances {
   void finish() {
     done_ = true;
     iterator_.reset();
+    walk_.reset();
   }
 
   double longestSpanSeconds() const {
@@ -191,19 +232,21 @@ class RuleInstances {
 
   const SeriesDefinition& series_;
   const EventWindow window_;
+  SeriesSteps& steps_;
   std::unique_ptr<icalrecur_iterator, IteratorFree> iterator_;
+  std::optional<DailyRuleWalk> walk_;
+  int64_t horizonWall_ = 0;
   // Counting out evenly spaced instances instead: the step, the start's
   // frame, the next one's wall clock and how many are left (-1: no COUNT).
   int64_t stepSeconds_ = 0;
   icaltimetype frame_{};
   int64_t nextWall_ = 0;
-  long remaining_ = -1;
+  int64_t remaining_ = -1;
   bool done_ = false;
   std::optional<double> untilUnix_;
   std::optional<icaltimetype> notAnInstance_;
   icaltimetype previous_{};
   bool started_ = false;
-  long skippedBeforeWindow_ = 0;
   std::optional<Instance> head_;
 };
 
@@ -269,7 +312,7 @@ double durationSeconds(const icaldurationtype& duration) {
   return duration.is_neg ? -seconds : seconds;
 }
 
-void expandSeries(const SeriesDefinition& series, const EventWindow& window,
+void expandSeries(const SeriesDefinition& series, const EventWindow& window, SeriesSteps& steps,
                   const std::function<bool(double, double, int)>& visit) {
   if (!window.isOrdered()) return;
   const Exclusions exclusions(series);
@@ -280,8 +323,8 @@ void expandSeries(const SeriesDefinition& series, const EventWindow& window,
     later = std::max(later, change.shiftSeconds + std::max(change.lengthSeconds, 0.0));
   }
   std::vector<std::unique_ptr<RuleInstances>> rules;
-  for (const icalrecurrencetype& rule : series.rules)
-    rules.push_back(std::make_unique<RuleInstances>(rule, series, window, earlier, later));
+  for (const RecurrenceRule& rule : series.rules)
+    rules.push_back(std::make_unique<RuleInstances>(rule, series, window, earlier, later, steps));
   int change = -1;
 
   size_t nextFixed = 0;

@@ -4,12 +4,14 @@
 // Used by one thread at a time.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
 
 #include <libical/ical.h>
 
+#include "sources/ical/ical_read_budget.h"
 #include "sources/ical/ical_time_zones.h"
 #include "sources/store/event_window.h"
 
@@ -36,11 +38,18 @@ struct RangeChange {
   double lengthSeconds = 0;
 };
 
+/// One RRULE: libical's reading of its parts, and its INTERVAL read apart
+/// (libical keeps it in 16 bits); a non-positive INTERVAL counts as 1.
+struct RecurrenceRule {
+  icalrecurrencetype parts;
+  int64_t interval = 1;
+};
+
 /// Everything about an event's timing that expansion needs.
 struct SeriesDefinition {
   ICalTime start;
   OccurrenceLength length;
-  std::vector<icalrecurrencetype> rules;
+  std::vector<RecurrenceRule> rules;
   std::vector<ExtraStart> extraStarts;
   /// EXDATE values and the RECURRENCE-ID values of the overrides.
   std::vector<ICalTime> excludedStarts;
@@ -57,8 +66,8 @@ double occurrenceEnd(const ICalTime& start, double startUnix, const OccurrenceLe
 /// `change` is the index of the range change that applies to it, or -1.
 /// Expansion stops at the window's end, however far the rules reach.
 /// A rule's UNTIL given in UTC is an inclusive instant, whatever the zone of
-/// the series' start.
-void expandSeries(const SeriesDefinition& series, const EventWindow& window,
+/// the series' start. The walk ends early when `steps` run out.
+void expandSeries(const SeriesDefinition& series, const EventWindow& window, SeriesSteps& steps,
                   const std::function<bool(double startUnix, double endUnix, int change)>& visit);
 
 /// The length `duration` stands for in seconds, days counted as 86,400.

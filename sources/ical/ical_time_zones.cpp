@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -110,18 +111,36 @@ CivilTime civilOf(const icaltimetype& wall) {
   return civil;
 }
 
-double localUnixSeconds(const icaltimetype& wall) {
+// The instant of the wall-clock time `wall` (in wallSecondsOf's terms) in a
+// zone whose offset at each instant `offsetAt` gives. RFC 5545 3.3.5: a time
+// that a change skips (a gap) is read with the offset before the change, so
+// it lands the gap's length later; a time that a change repeats (an overlap)
+// is its first occurrence. Real zones change at most once in two days.
+template <class OffsetAt>
+int64_t instantOfWall(int64_t wall, const OffsetAt& offsetAt) {
+  const int64_t before = offsetAt(wall - 86400), after = offsetAt(wall + 86400);
+  if (before == after) return wall - before;
+  const bool beforeHolds = offsetAt(wall - before) == before;
+  const bool afterHolds = offsetAt(wall - after) == after;
+  if (afterHolds && !beforeHolds) return wall - after;
+  if (afterHolds) return std::min(wall - before, wall - after);
+  return wall - before;
+}
+
+int64_t namedOffsetAt(icaltimezone* zone, int64_t unixSeconds) {
+  icaltimetype frame = icaltime_null_time();
+  frame.is_date = 0;
+  icaltimetype utc = withWallSeconds(frame, unixSeconds);
+  int isDaylight = 0;
+  return icaltimezone_get_utc_offset_of_utc_time(zone, &utc, &isDaylight);
+}
+
+// The offset of TZ at an instant; 0 (UTC) beyond the years the C library
+// holds.
+int64_t localOffsetAt(int64_t unixSeconds) {
+  const std::time_t time = static_cast<std::time_t>(unixSeconds);
   std::tm fields{};
-  fields.tm_year = wall.year - 1900;
-  fields.tm_mon = wall.month - 1;
-  fields.tm_mday = wall.day;
-  if (!wall.is_date) {
-    fields.tm_hour = wall.hour;
-    fields.tm_min = wall.minute;
-    fields.tm_sec = wall.second;
-  }
-  fields.tm_isdst = -1;  // let the zone rules decide, also in a DST gap
-  return static_cast<double>(std::mktime(&fields));
+  return localtime_r(&time, &fields) ? fields.tm_gmtoff : 0;
 }
 
 }  // namespace
@@ -205,6 +224,17 @@ ICalZone ICalZoneResolver::resolveNamed(const std::string& tzid, uint32_t scope)
   return result;
 }
 
+int64_t earliestWallFrom(int64_t instant, const ICalZone& zone) {
+  auto offsetAt = [&](int64_t at) {
+    if (zone.kind == ICalZone::Kind::utc) return int64_t{0};
+    return zone.kind == ICalZone::Kind::named ? namedOffsetAt(zone.zone, at) : localOffsetAt(at);
+  };
+  // The offset at `instant` is the one before or after the one change that
+  // two days may hold; later changes are too far off to take a wall clock
+  // back past it.
+  return instant + std::min(offsetAt(instant - 86400), offsetAt(instant + 86400));
+}
+
 int64_t wallSecondsOf(const icaltimetype& wall) { return civilSeconds(civilOf(wall)); }
 
 icaltimetype withWallSeconds(icaltimetype frame, int64_t seconds) {
@@ -225,13 +255,11 @@ double unixSecondsOf(const ICalTime& time) {
   switch (time.zone.kind) {
     case ICalZone::Kind::utc:
       return static_cast<double>(wallSeconds);
-    case ICalZone::Kind::named: {
-      icaltimetype wall = time.wall;
-      int isDaylight = 0;
-      return static_cast<double>(wallSeconds - icaltimezone_get_utc_offset(time.zone.zone, &wall, &isDaylight));
-    }
+    case ICalZone::Kind::named:
+      return static_cast<double>(
+          instantOfWall(wallSeconds, [&](int64_t unixSeconds) { return namedOffsetAt(time.zone.zone, unixSeconds); }));
     case ICalZone::Kind::local:
       break;
   }
-  return localUnixSeconds(time.wall);
+  return static_cast<double>(instantOfWall(wallSeconds, localOffsetAt));
 }

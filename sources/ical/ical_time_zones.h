@@ -91,6 +91,11 @@ class ICalZoneResolver {
 /// date is its midnight. Exact for every year a value may hold.
 double unixSecondsOf(const ICalTime& time);
 
+/// The earliest wall-clock time (in wallSecondsOf's terms) that an instant
+/// at or after Unix `instant` (within years 1 to 9999) reads as in `zone`:
+/// a series whose instances before it cannot matter may start its walk there.
+int64_t earliestWallFrom(int64_t instant, const ICalZone& zone);
+
 /// The wall-clock fields of `wall` as seconds since 1970-01-01 00:00:00, as
 /// if they were UTC; an all-day date counts from its midnight.
 int64_t wallSecondsOf(const icaltimetype& wall);
