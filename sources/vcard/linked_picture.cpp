@@ -90,9 +90,21 @@ PictureFolders::PictureFolders(const std::vector<std::string>& folders) {
   }
 }
 
+namespace {
+
+/// Whether `below`, a path under one of the folders, passes through no hidden
+/// file or folder. A listed card file can make the whole home a picture
+/// folder, and its hidden names hold keys and settings (~/.ssh, ~/.gnupg,
+/// ~/.config), never an address book's pictures.
+bool passesNoHiddenName(std::string_view below) {
+  return !below.starts_with('.') && below.find("/.") == std::string_view::npos;
+}
+
+}  // namespace
+
 bool PictureFolders::hold(std::string_view resolvedPath) const {
   for (const std::string& folder : resolved_)
-    if (resolvedPath.starts_with(folder)) return true;
+    if (resolvedPath.starts_with(folder) && passesNoHiddenName(resolvedPath.substr(folder.size()))) return true;
   return false;
 }
 

@@ -1,7 +1,8 @@
 // A picture that a card names by a `file:` link. Cards come from shared and
 // synced books, so a link is untrusted: it counts only when its target, every
 // link resolved, lies inside the folders that its store keeps cards and
-// pictures in, and is a regular file on a disk file system, of at most 20 MB.
+// pictures in, below them under no hidden name (none starting with "."), and
+// is a regular file on a disk file system, of at most 20 MB.
 // Inside those folders a linked picture counts as inline data does, whatever
 // its format. The file is checked through a handle that does not open it, so
 // a link to a device, a FIFO or a kernel file (/proc, /sys) is never opened;
@@ -25,7 +26,8 @@ class PictureFolders {
  public:
   explicit PictureFolders(const std::vector<std::string>& folders);
 
-  /// Whether `resolvedPath`, a path without links, lies inside one of them.
+  /// Whether `resolvedPath`, a path without links, lies inside one of them
+  /// and under no hidden name there.
   bool hold(std::string_view resolvedPath) const;
 
  private:

@@ -1,5 +1,6 @@
 // Tests of linked picture files: a file inside the store's folders counts
-// whatever its format; one outside them, through a link or not, and links to
+// whatever its format; one outside them or hidden in them (a listed card file
+// in the home makes the home a picture folder), through a link or not, links to
 // devices, FIFOs, kernel files and huge files never yield bytes.
 #include "sources/vcard/linked_picture.h"
 
@@ -15,7 +16,8 @@ namespace {
 TEST(LinkedPicture, OnlyRegularFilesInsideTheFoldersUpToTheLimitCount) {
   test::ScopedTempDir dir;
   const std::string text = "BM: not a picture, but inside the book";
-  for (const char* name : {"book/notes.txt", "book-other/face.jpg", "secret/notes.txt"}) test::writeFile(dir / name, text);
+  for (const char* name : {"book/notes.txt", "book-other/face.jpg", "secret/notes.txt", "book/.ssh/id_rsa", "book/.key"})
+    test::writeFile(dir / name, text);
   test::writeFile(dir / "book/empty.jpg", "");
   ASSERT_EQ(mkfifo((dir / "book/fifo").c_str(), 0600), 0);
   ASSERT_EQ(mkdir((dir / "book/folder.jpg").c_str(), 0700), 0);
@@ -38,7 +40,8 @@ TEST(LinkedPicture, OnlyRegularFilesInsideTheFoldersUpToTheLimitCount) {
       {dir / "book/empty.jpg", false},  {dir / "book/over.jpg", false},     {dir / "book/huge.jpg", false},
       {dir / "book/fifo", false},       {dir / "book/to-fifo", false},     {dir / "book/folder.jpg", false},
       {dir / "book/to-zero", false},    {"/dev/null", false},              {"/proc/self/cmdline", false},
-      {dir / "book/dangling", false},   {"", false},
+      {dir / "book/dangling", false},   {"", false},                       {dir / "book/.ssh/id_rsa", false},
+      {dir / "book/.key", false},
       {dir / "book/notes.txt" + std::string(1, '\0') + ".jpg", false}};
   for (const auto& [path, counts] : cases) {
     EXPECT_EQ(isLinkedPicture(path, folders), counts) << path;
