@@ -38,18 +38,21 @@ TEST(StoreLocations, AFolderGivesItsFilesByPathNeverThroughFolderLinks) {
 
 // As a user whom file permissions bind (this thread's file system user, when
 // the tests run as root): a location that exists but cannot be opened is
-// refused, a missing one is not; a folder the walk may not read is passed
-// over, which leaves the walk complete.
+// refused, a missing one is not, a folder or a file alike; a folder the walk
+// may not read is passed over, which leaves the walk complete.
 TEST(StoreLocations, AnUnreadableLocationIsRefusedAndPassedOver) {
   test::ScopedTempDir dir;
   test::writeFile(dir / "book/shut/a.vcf", "");
   test::writeFile(dir / "book/b.vcf", "");
+  test::writeFile(dir / "locked.vcf", "");
   test::handToUnprivilegedUser(dir.path());
   ASSERT_EQ(chmod((dir / "book/shut").c_str(), 0), 0);
+  ASSERT_EQ(chmod((dir / "locked.vcf").c_str(), 0), 0);
   std::thread([&] {
     if (geteuid() == 0) setfsuid(test::kNobody);
     EXPECT_TRUE(locationsReadable({dir / "book", dir / "missing"}));
     EXPECT_FALSE(locationsReadable({dir / "book", dir / "book/shut"}));
+    EXPECT_FALSE(locationsReadable({dir / "locked.vcf"}));
     bool complete = true;
     EXPECT_EQ(filesUnder(dir / "book", {.extensions = {".vcf"}}, complete), std::vector<std::string>{dir / "book/b.vcf"});
     EXPECT_TRUE(complete);

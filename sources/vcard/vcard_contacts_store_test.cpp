@@ -2,7 +2,13 @@
 // identifiers it gives and the linked pictures it lets count.
 #include "sources/vcard/vcard_contacts_store.h"
 
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "sources/vcard/contacts_locations.h"
 #include "sources/vcard/vcard_identifiers.h"
@@ -58,6 +64,24 @@ TEST(VCardContactsStore, EveryListedIdentifierIsDistinctStableAndExportsItsOwnCa
     }
   }
   EXPECT_FALSE(store.unifiedContactPictures("nobody"));
+}
+
+// As a user whom file permissions bind (this thread's file system user, when
+// the tests run as root), a card file that cannot be read is passed over and
+// the book's other cards are read.
+TEST(VCardContactsStore, PassesOverACardFileItCannotRead) {
+  test::ScopedTempDir dir;
+  test::writeFile(dir / "book/a.vcf", card("A", "TEL:1\r\n"));
+  test::writeFile(dir / "book/b.vcf", card("B", "TEL:2\r\n"));
+  test::handToUnprivilegedUser(dir.path());
+  ASSERT_EQ(chmod((dir / "book/a.vcf").c_str(), 0), 0);
+  std::thread([&] {
+    if (geteuid() == 0) setfsuid(test::kNobody);
+    VCardContactsStore store({dir / "book"});
+    const std::vector<Contact> contacts = walk(store);
+    ASSERT_EQ(contacts.size(), 1u);
+    EXPECT_EQ(contacts[0].fullName, "B");
+  }).join();
 }
 
 // A `file:` picture counts, whatever its format, inside the store's folders,
