@@ -190,9 +190,13 @@ void LogView::scrollTowardsDrag() {
 void LogView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !buffer_)
     return QAbstractScrollArea::mouseReleaseEvent(event);
+  endDrag();
+  selectionChanged();
+}
+
+void LogView::endDrag() {
   dragging_ = false;
   dragScroll_.stop();
-  selectionChanged();
 }
 
 void LogView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -216,6 +220,7 @@ void LogView::keyPressEvent(QKeyEvent* event) {
 }
 
 void LogView::contextMenuEvent(QContextMenuEvent* event) {
+  endDrag();  // the menu takes the mouse, and with it a drag's release
   QMenu menu(this);
   menu.addAction(tr("Copy"), QKeySequence::Copy, this, &LogView::copy)
       ->setEnabled(buffer_ != nullptr);

@@ -72,6 +72,7 @@ class LogView : public QAbstractScrollArea {
   bool isThirdClick(const QMouseEvent& press) const;
   void paintSelection(QPainter& painter, const LogRow& row, const QString& drawn, int top) const;
   void scrollTowardsDrag();
+  void endDrag();
   /// Offers the selection as X11's primary selection; repaints.
   void selectionChanged();
 
