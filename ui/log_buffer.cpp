@@ -103,7 +103,7 @@ std::vector<LogRow> LogBuffer::rows(int64_t first, int count) const {
     const uint64_t end = rowEnd(start);
     std::string bytes = text(start, end);
     if (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
-    rows.push_back({start, std::move(bytes)});
+    rows.push_back({start, std::move(bytes), end});
     start = end;
   }
   return rows;

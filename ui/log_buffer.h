@@ -16,11 +16,12 @@
 #include <string_view>
 #include <vector>
 
-/// One display row: where its bytes start in the whole output, and its bytes
-/// without the line feed that ends it.
+/// One display row: where its bytes start in the whole output, its bytes
+/// without the line feed that ends it, and where the next row starts.
 struct LogRow {
   uint64_t offset = 0;
   std::string text;
+  uint64_t end = 0;
 };
 
 class LogBuffer {
@@ -40,6 +41,13 @@ class LogBuffer {
   /// then its newest part, starting where a row starts.
   std::string text() const;
 
+  /// The kept bytes between two offsets of the whole output.
+  std::string text(uint64_t from, uint64_t to) const;
+
+  /// Offsets in the whole output of the oldest kept byte and of the end.
+  uint64_t firstOffset() const { return frontOffset_; }
+  uint64_t endOffset() const { return frontOffset_ + bytes_.size(); }
+
   /// Rows kept; row 0 is the oldest.
   int64_t rowCount() const { return rowsStarted_ - firstRow_; }
 
@@ -51,10 +59,6 @@ class LogBuffer {
 
  private:
   static constexpr int64_t kRowsPerCheckpoint = 64;
-
-  /// The kept bytes between two offsets of the whole output.
-  std::string text(uint64_t from, uint64_t to) const;
-  uint64_t endOffset() const { return frontOffset_ + bytes_.size(); }
 
   /// Where the row that starts at `offset` ends (the next row's start).
   uint64_t rowEnd(uint64_t offset) const;

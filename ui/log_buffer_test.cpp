@@ -1,12 +1,17 @@
 // Tests of the log's text and rows: every byte kept up to the capacity, rows
 // cut at line feeds and at the pane's width, and the oldest rows dropped past
-// the capacity without losing the row index.
+// the capacity without losing the row index. Then a selection (LogSelection)
+// on those rows, each byte drawn one unit wide so that a point inside a
+// character of several bytes lies nearer to one of its bytes than to its
+// edges: ends fall on whole characters, the selected bytes are those written,
+// and the selection goes once the log drops any of its text.
 #include <QtTest>
 
 #include <string>
 #include <vector>
 
 #include "ui/log_buffer.h"
+#include "ui/log_selection.h"
 
 class tst_LogBuffer : public QObject {
   Q_OBJECT
@@ -46,6 +51,30 @@ class tst_LogBuffer : public QObject {
     QCOMPARE(kept.substr(0, kept.find('\n')), rows.front().text);
     QCOMPARE(rows.back().text, std::string("line 4999"));
     QCOMPARE(log.rows(70, 1).front().text, rows[70].text);
+  }
+
+  void selectsWholeCharactersUntilItsTextIsDropped() {
+    // A drag from (toRow, toX) back to (row, x); where both are one point, a double-click there.
+    struct Case { std::string log, later, selected; int row; double x; int toRow; double toX; };
+    const Case cases[] = {
+        {"caf\xc3\xa9 \xf0\x9f\x98\x80 z", "", "\xc3\xa9 \xf0\x9f\x98\x80", 0, 3.9, 0, 8.1},
+        {"ab\tcd\r\nxy", "", "\tcd\r\nx", 0, 3.4, 1, 1},
+        {"x na\xc3\xafve_x-ray", "", "na\xc3\xafve_x", 0, 4.5, 0, 4.5},
+        {"first\nsecond\n", "xyz\n", "second", 1, 0, 1, 6},
+        {"first\nsecond\n", "xyz\n", "", 0, 3, 1, 3}};
+    const auto width = [](std::string_view s) { return 1.0 * LogBuffer::withTabsExpanded(s).size(); };
+    for (const Case& c : cases) {
+      LogBuffer log(16, 12);
+      log.append(c.log);
+      const auto row = [&](int index) { return log.rows(index, 1).front(); };
+      LogSelection selection;
+      selection.start(LogSelection::offsetAt(row(c.toRow), c.toX, width));
+      selection.extendTo(LogSelection::offsetAt(row(c.row), c.x, width));
+      if (c.row == c.toRow && c.x == c.toX) selection.selectWordAt(row(c.row), c.x, width);
+      log.append(c.later);
+      selection.keepWithin(log);
+      QVERIFY2(selection.text(log) == c.selected, (c.log + " gave " + selection.text(log)).c_str());
+    }
   }
 };
 

@@ -201,6 +201,15 @@ class tst_MervoWindowController : public QObject {
     window->appendLog("caf\xc3\xa9\r\n\tend");
     QTest::keyClick(window->logView(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("caf\xc3\xa9\r\n\tend"));
+    // A drag from after "ca" (past the 4-pixel padding) to below the last row selects the rest,
+    // which Ctrl+C copies and which X11 gets as its primary selection.
+    QWidget* pane = window->logView()->viewport();
+    QTest::mousePress(pane, Qt::LeftButton, {}, QPoint(4 + pane->fontMetrics().horizontalAdvance("ca"), 6));
+    QTest::mouseMove(pane, QPoint(0, pane->height() - 1));
+    QTest::mouseRelease(pane, Qt::LeftButton, {}, QPoint(0, pane->height() - 1));
+    QTest::keyClick(window->logView(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("f\xc3\xa9\r\n\tend"));
+    QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), QString::fromUtf8("f\xc3\xa9\r\n\tend"));
     const QPalette body = window->body()->palette(), log = window->logView()->palette();
     const double bodyRatio = contrastRatio(body.color(QPalette::WindowText), body.color(QPalette::Window));
     const double logRatio = contrastRatio(log.color(QPalette::Text), log.color(QPalette::Base));
