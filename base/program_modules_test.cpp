@@ -4,25 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <unistd.h>
 
-#include "tests/test_support.h"
+#include <filesystem>
 
 namespace {
 
 TEST(ProgramModules, AFileCutShortAnywhereIsNotWhole) {
   namespace fs = std::filesystem;
-  test::ScopedTempDir dir;
-  const std::string module = dir / "module.so";
+  const fs::path module = testing::TempDir() + "mervo-module-" + std::to_string(getpid()) + ".so";
   // This test program is a shared object of this machine's kind as well.
-  fs::copy_file("/proc/self/exe", module);
+  fs::copy_file("/proc/self/exe", module, fs::copy_options::overwrite_existing);
   const uintmax_t size = fs::file_size(module);
   EXPECT_TRUE(moduleFileIsWhole(module));
   for (const uintmax_t cut : {uintmax_t{0}, uintmax_t{64}, uintmax_t{1000}, size / 2, size - 1}) {
     fs::resize_file(module, cut);
     EXPECT_FALSE(moduleFileIsWhole(module)) << "cut to " << cut << " of " << size << " bytes";
   }
-  EXPECT_FALSE(moduleFileIsWhole(dir.path()));
+  fs::remove(module);
+  EXPECT_FALSE(moduleFileIsWhole(module.parent_path()));
 }
 
 }  // namespace
