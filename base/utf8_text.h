@@ -19,6 +19,9 @@ std::string toValidUtf8(std::string_view bytes);
 /// Appends toValidUtf8(bytes) to `out`, without a copy when already valid.
 void appendValidUtf8(std::string& out, std::string_view bytes);
 
+/// Whether `byte` continues a UTF-8 character rather than starting one.
+constexpr bool isUtf8ContinuationByte(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
 /// How many bytes at the end of `bytes` form the start of a multi-byte
 /// character that is valid so far but not yet complete (0 to 3): bytes that
 /// may still become valid once the rest arrives.

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/utf8_text.h"
+
 namespace {
 
 constexpr int kTabStop = 8;
-
-bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 /// The columns that the character starting with `lead` takes at `column`.
 int widthAt(char lead, int column) { return lead == '\t' ? kTabStop - column % kTabStop : 1; }
@@ -28,7 +28,7 @@ void LogBuffer::append(std::string_view text) {
   bytes_.insert(bytes_.end(), text.begin(), text.end());
   for (char c : text) {
     if (rowsStarted_ == 0) startRow(offset);
-    if (!isContinuationByte(c)) {
+    if (!isUtf8ContinuationByte(c)) {
       if (opensRow(c, tailColumns_, tailEnded_, columns_)) startRow(offset);
       if (c == '\n')
         tailEnded_ = true;
@@ -69,7 +69,7 @@ uint64_t LogBuffer::rowEnd(uint64_t offset) const {
   bool ended = false;
   for (uint64_t at = offset; at < end; ++at) {
     const char c = byteAt(at);
-    if (isContinuationByte(c)) continue;
+    if (isUtf8ContinuationByte(c)) continue;
     if (at > offset && opensRow(c, column, ended, columns_)) return at;
     if (c == '\n')
       ended = true;
@@ -122,7 +122,7 @@ std::string LogBuffer::withTabsExpanded(std::string_view rowText) {
   std::string drawn;
   int column = 0;
   for (char c : rowText) {
-    if (isContinuationByte(c)) {
+    if (isUtf8ContinuationByte(c)) {
       drawn += c;
       continue;
     }

@@ -5,11 +5,10 @@
 #include <iterator>
 #include <vector>
 
+#include "base/utf8_text.h"
 #include "ui/log_buffer.h"
 
 namespace {
-
-bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 /// Letters, digits, underscores, and every byte of a non-ASCII character,
 /// so a word never ends inside one.
@@ -22,7 +21,7 @@ bool isWordByte(char c) {
 std::vector<std::size_t> boundaries(std::string_view rowText) {
   std::vector<std::size_t> at;
   for (std::size_t i = 0; i < rowText.size(); ++i)
-    if (!isContinuationByte(rowText[i])) at.push_back(i);
+    if (!isUtf8ContinuationByte(rowText[i])) at.push_back(i);
   at.push_back(rowText.size());
   return at;
 }

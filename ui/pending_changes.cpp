@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
+#include "base/utf8_text.h"
 
-bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+namespace {
 
 std::size_t outputSize(const WindowChange& change) {
   const auto* log = std::get_if<LogText>(&change);
@@ -17,11 +17,11 @@ std::size_t outputSize(const WindowChange& change) {
 std::size_t utf8PrefixLength(std::string_view text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return text.size();
   std::size_t length = maxBytes;
-  while (length > 0 && isContinuationByte(text[length])) --length;
+  while (length > 0 && isUtf8ContinuationByte(text[length])) --length;
   if (length > 0) return length;
   // Budget smaller than the first character: take that character whole.
   length = 1;
-  while (length < text.size() && isContinuationByte(text[length])) ++length;
+  while (length < text.size() && isUtf8ContinuationByte(text[length])) ++length;
   return length;
 }
 

@@ -2,11 +2,9 @@
 // 400-year-era method, exact for any year that fits.
 #include "sources/ical/civil_time.h"
 
-namespace {
-
 int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-}  // namespace
+int64_t floorMod(int64_t a, int64_t b) { return a - floorDiv(a, b) * b; }
 
 int64_t daysFromCivil(int64_t year, int month, int day) {
   year -= month <= 2;
@@ -16,6 +14,11 @@ int64_t daysFromCivil(int64_t year, int month, int day) {
   const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   return era * 146097 + dayOfEra - 719468;
 }
+
+int64_t daysToNextMonth(int64_t year, int month) { return daysFromCivil(year + (month == 12), month % 12 + 1, 1); }
+
+// 1970-01-01 was a Thursday.
+int dayOfWeek(int64_t days) { return static_cast<int>(floorMod(days + 4, 7)); }
 
 int64_t civilSeconds(const CivilTime& time) {
   return daysFromCivil(time.year, time.month, time.day) * 86400 + time.hour * 3600 +

@@ -16,8 +16,20 @@ struct CivilTime {
   int second = 0;
 };
 
+/// `a` divided by `b`, rounded towards negative infinity, and what remains:
+/// days and seconds before 1970 count like those after it.
+int64_t floorDiv(int64_t a, int64_t b);
+int64_t floorMod(int64_t a, int64_t b);
+
 /// Days from 1970-01-01 to the given date (negative before it).
 int64_t daysFromCivil(int64_t year, int month, int day);
+
+/// Days from 1970-01-01 to the first day of the month after `month` of `year`.
+int64_t daysToNextMonth(int64_t year, int month);
+
+/// The day of the week of the day `days` after 1970-01-01: 0 for Sunday to
+/// 6 for Saturday.
+int dayOfWeek(int64_t days);
 
 /// Seconds from 1970-01-01 00:00:00 to `time`, read as if it were UTC.
 int64_t civilSeconds(const CivilTime& time);

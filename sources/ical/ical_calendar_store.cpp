@@ -5,11 +5,10 @@
 #include <sys/stat.h>
 
 #include <optional>
-#include <set>
-#include <utility>
 
 #include "base/unique_fd.h"
 #include "sources/ical/calendar_locations.h"
+#include "sources/store/files_read.h"
 #include "sources/ical/ical_reader.h"
 
 namespace {
@@ -23,11 +22,11 @@ constexpr off_t kLargestFile = off_t{256} << 20;
 // once). Only regular files are read: a FIFO or a device listed as a
 // calendar must not hang the dump, so the open never blocks and anything
 // else is passed over.
-std::optional<std::string> fileBytes(const std::string& path, std::set<std::pair<dev_t, ino_t>>& filesRead) {
+std::optional<std::string> fileBytes(const std::string& path, FilesRead& filesRead) {
   const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   struct stat info {};
   if (!file.isOpen() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kLargestFile ||
-      !filesRead.emplace(info.st_dev, info.st_ino).second)
+      !filesRead.isFirstVisit(info))
     return std::nullopt;
   return readToEnd(file);
 }
@@ -45,7 +44,7 @@ void ICalCalendarStore::enumerateEvents(double fromUnix, double toUnix,
   const EventWindow window{fromUnix, toUnix};
   if (!window.isOrdered()) return;
   ICalReadState read;
-  std::set<std::pair<dev_t, ino_t>> filesRead;
+  FilesRead filesRead;
   for (const std::string& location : locations_) {
     for (const std::string& path : calendarFilesIn(location)) {
       std::optional<std::string> bytes = fileBytes(path, filesRead);

@@ -11,9 +11,6 @@ namespace {
 
 constexpr int64_t kDay = 86400;
 
-int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-int64_t floorMod(int64_t a, int64_t b) { return a - floorDiv(a, b) * b; }
-
 template <size_t N>
 std::vector<int> partsOf(const short (&parts)[N]) {
   std::vector<int> values;
@@ -75,8 +72,6 @@ int64_t periodOf(icalrecurrencetype_frequency freq) {
     default: return kDay;
   }
 }
-
-bool isLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 }  // namespace
 
@@ -142,10 +137,10 @@ bool DailyRuleWalk::takesDay(int64_t day, int64_t& nextDay) const {
   }
   const CivilTime date = civilFromSeconds(day * kDay);
   if (!allows(months_, date.month)) {
-    nextDay = daysFromCivil(date.year + (date.month == 12), date.month % 12 + 1, 1);
+    nextDay = daysToNextMonth(date.year, date.month);
     return false;
   }
-  if (!weekdays_.empty() && !weekdays_[static_cast<size_t>(floorMod(day + 4, 7) + 1)]) return false;
+  if (!weekdays_.empty() && !weekdays_[static_cast<size_t>(dayOfWeek(day) + 1)]) return false;
   if (!monthDays_.empty()) {
     const int inMonth = icaltime_days_in_month(date.month, static_cast<int>(date.year));
     if (std::none_of(monthDays_.begin(), monthDays_.end(),
@@ -154,7 +149,7 @@ bool DailyRuleWalk::takesDay(int64_t day, int64_t& nextDay) const {
   }
   if (!yearDays_.empty()) {
     const int64_t ofYear = day - daysFromCivil(date.year, 1, 1) + 1;
-    const int64_t inYear = isLeapYear(date.year) ? 366 : 365;
+    const int64_t inYear = daysFromCivil(date.year + 1, 1, 1) - daysFromCivil(date.year, 1, 1);
     if (std::none_of(yearDays_.begin(), yearDays_.end(),
                      [&](int v) { return v > 0 ? v == ofYear : inYear + 1 + v == ofYear; }))
       return false;

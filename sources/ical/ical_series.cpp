@@ -97,10 +97,10 @@ icaltimetype firstPeriodEnd(const icalrecurrencetype& rule, const icaltimetype& 
   const int64_t day = daysFromCivil(start.year, start.month, start.day);
   int64_t nextPeriod = daysFromCivil(start.year + 1, 1, 1);
   if (rule.freq == ICAL_MONTHLY_RECURRENCE)
-    nextPeriod = daysFromCivil(start.year + (start.month == 12), start.month % 12 + 1, 1);
+    nextPeriod = daysToNextMonth(start.year, start.month);
   if (rule.freq == ICAL_WEEKLY_RECURRENCE) {
     const int weekStart = rule.week_start == ICAL_NO_WEEKDAY ? ICAL_MONDAY_WEEKDAY : rule.week_start;
-    const int64_t weekday = ((day + 4) % 7 + 7) % 7 + 1;  // 1 is Sunday, as libical counts
+    const int64_t weekday = dayOfWeek(day) + 1;  // 1 is Sunday, as libical counts
     nextPeriod = day + 7 - ((weekday - weekStart) % 7 + 7) % 7;
   }
   return withWallSeconds(start, nextPeriod * 86400 - 1);

@@ -111,22 +111,6 @@ CivilTime civilOf(const icaltimetype& wall) {
   return civil;
 }
 
-// The instant of the wall-clock time `wall` (in wallSecondsOf's terms) in a
-// zone whose offset at each instant `offsetAt` gives. RFC 5545 3.3.5: a time
-// that a change skips (a gap) is read with the offset before the change, so
-// it lands the gap's length later; a time that a change repeats (an overlap)
-// is its first occurrence. Real zones change at most once in two days.
-template <class OffsetAt>
-int64_t instantOfWall(int64_t wall, const OffsetAt& offsetAt) {
-  const int64_t before = offsetAt(wall - 86400), after = offsetAt(wall + 86400);
-  if (before == after) return wall - before;
-  const bool beforeHolds = offsetAt(wall - before) == before;
-  const bool afterHolds = offsetAt(wall - after) == after;
-  if (afterHolds && !beforeHolds) return wall - after;
-  if (afterHolds) return std::min(wall - before, wall - after);
-  return wall - before;
-}
-
 int64_t namedOffsetAt(icaltimezone* zone, int64_t unixSeconds) {
   icaltimetype frame = icaltime_null_time();
   frame.is_date = 0;
@@ -141,6 +125,34 @@ int64_t localOffsetAt(int64_t unixSeconds) {
   const std::time_t time = static_cast<std::time_t>(unixSeconds);
   std::tm fields{};
   return localtime_r(&time, &fields) ? fields.tm_gmtoff : 0;
+}
+
+// The offset of `zone` from UTC at an instant.
+int64_t offsetAt(const ICalZone& zone, int64_t unixSeconds) {
+  switch (zone.kind) {
+    case ICalZone::Kind::utc:
+      return 0;
+    case ICalZone::Kind::named:
+      return namedOffsetAt(zone.zone, unixSeconds);
+    case ICalZone::Kind::local:
+      break;
+  }
+  return localOffsetAt(unixSeconds);
+}
+
+// The instant of the wall-clock time `wall` (in wallSecondsOf's terms) in
+// `zone`. RFC 5545 3.3.5: a time that a change skips (a gap) is read with the
+// offset before the change, so it lands the gap's length later; a time that a
+// change repeats (an overlap) is its first occurrence. Real zones change at
+// most once in two days.
+int64_t instantOfWall(int64_t wall, const ICalZone& zone) {
+  const int64_t before = offsetAt(zone, wall - 86400), after = offsetAt(zone, wall + 86400);
+  if (before == after) return wall - before;
+  const bool beforeHolds = offsetAt(zone, wall - before) == before;
+  const bool afterHolds = offsetAt(zone, wall - after) == after;
+  if (afterHolds && !beforeHolds) return wall - after;
+  if (afterHolds) return std::min(wall - before, wall - after);
+  return wall - before;
 }
 
 }  // namespace
@@ -225,14 +237,10 @@ ICalZone ICalZoneResolver::resolveNamed(const std::string& tzid, uint32_t scope)
 }
 
 int64_t earliestWallFrom(int64_t instant, const ICalZone& zone) {
-  auto offsetAt = [&](int64_t at) {
-    if (zone.kind == ICalZone::Kind::utc) return int64_t{0};
-    return zone.kind == ICalZone::Kind::named ? namedOffsetAt(zone.zone, at) : localOffsetAt(at);
-  };
   // The offset at `instant` is the one before or after the one change that
   // two days may hold; later changes are too far off to take a wall clock
   // back past it.
-  return instant + std::min(offsetAt(instant - 86400), offsetAt(instant + 86400));
+  return instant + std::min(offsetAt(zone, instant - 86400), offsetAt(zone, instant + 86400));
 }
 
 int64_t wallSecondsOf(const icaltimetype& wall) { return civilSeconds(civilOf(wall)); }
@@ -252,14 +260,6 @@ icaltimetype withWallSeconds(icaltimetype frame, int64_t seconds) {
 
 double unixSecondsOf(const ICalTime& time) {
   const int64_t wallSeconds = wallSecondsOf(time.wall);
-  switch (time.zone.kind) {
-    case ICalZone::Kind::utc:
-      return static_cast<double>(wallSeconds);
-    case ICalZone::Kind::named:
-      return static_cast<double>(
-          instantOfWall(wallSeconds, [&](int64_t unixSeconds) { return namedOffsetAt(time.zone.zone, unixSeconds); }));
-    case ICalZone::Kind::local:
-      break;
-  }
-  return static_cast<double>(instantOfWall(wallSeconds, localOffsetAt));
+  if (time.zone.kind == ICalZone::Kind::utc) return static_cast<double>(wallSeconds);
+  return static_cast<double>(instantOfWall(wallSeconds, time.zone));
 }

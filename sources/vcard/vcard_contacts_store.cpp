@@ -3,8 +3,7 @@
 
 #include <sys/stat.h>
 
-#include <set>
-
+#include "sources/store/files_read.h"
 #include "sources/store/store_access.h"
 #include "sources/vcard/contacts_locations.h"
 #include "sources/vcard/vcard_file_reader.h"
@@ -56,12 +55,12 @@ void VCardContactsStore::requestAccess(std::function<void(bool granted)> complet
 bool VCardContactsStore::walkCards(const VCardNeeds& needs,
                                    const std::function<void(const VCardCard&, std::string)>& visit) {
   bool complete = true;
-  std::set<std::pair<dev_t, ino_t>> filesRead;  // a file named twice is read once
+  FilesRead filesRead;
   VCardIdentifiers identifiers;
   for (const std::string& location : locations_) {
     for (const std::string& path : vCardFilesOf(location, complete)) {
       struct stat info {};
-      if (stat(path.c_str(), &info) == 0 && !filesRead.emplace(info.st_dev, info.st_ino).second) continue;
+      if (stat(path.c_str(), &info) == 0 && !filesRead.isFirstVisit(info)) continue;
       if (!readVCardFile(path, needs, [&](VCardCard& card) { visit(card, identifiers.identify(card, path)); }))
         complete = false;
     }
